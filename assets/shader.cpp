@@ -1,0 +1,3 @@
+// TEMPORARY: replaced by the shader program builder.
+#include "assets/assets.h"
+void buildShaderProgram() {}

@@ -1,0 +1,11 @@
+#version 110
+// One texture sample per pixel and one multiply: this runs for about four
+// screen-fulls of blended pixels per frame.
+uniform sampler2D texture;
+varying vec2 uv;
+varying float shade;
+
+void main() {
+    vec4 c = texture2D(texture, uv);
+    gl_FragColor = vec4(c.rgb * shade, c.a);
+}

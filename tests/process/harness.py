@@ -1,0 +1,115 @@
+"""Runs the real marrowby binary as a process under the X server named by DISPLAY,
+in a fresh temporary working directory holding the data files (or replacements).
+
+The test script starts Xvfb; every case gets its own directory, so cases can
+remove, replace or break files without touching data/.
+"""
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+BIN = os.environ.get("MARROWBY_BIN", "")
+DATA = os.environ.get("MARROWBY_DATA", "")
+BUILD = os.environ.get("MARROWBY_BUILD", "")
+DATA_FILES = ["simple.vert", "simple.frag", "texture.tga", "texture2.tga", "texture3.tga",
+              "texture4.tga", "marrowby.ogg"]
+TITLE = "marrowby &c &c"
+
+
+def make_workdir(omit=(), replace=None):
+    """A temporary directory with the seven data files; `omit` names files left out,
+    `replace` maps names to bytes (or None to leave the name free for the caller)."""
+    d = tempfile.mkdtemp(prefix="marrowby-")
+    replace = replace or {}
+    for name in DATA_FILES:
+        if name in omit or name in replace:
+            continue
+        shutil.copy(os.path.join(DATA, name), os.path.join(d, name))
+    for name, content in replace.items():
+        if content is not None:
+            with open(os.path.join(d, name), "wb") as f:
+                f.write(content)
+    return d
+
+
+class Demo:
+    """One running marrowby process: start it, find its window, drive it, end it."""
+
+    def __init__(self, workdir, env=None, audio="dummy", wrapper=()):
+        self.workdir = workdir
+        e = dict(os.environ)
+        if audio is None:
+            e.pop("SDL_AUDIODRIVER", None)
+        else:
+            e["SDL_AUDIODRIVER"] = audio
+        e.update(env or {})
+        self.stderr_path = os.path.join(workdir, ".stderr")
+        self.stdout_path = os.path.join(workdir, ".stdout")
+        self._err = open(self.stderr_path, "wb")
+        self._out = open(self.stdout_path, "wb")
+        self.started = time.monotonic()
+        self.proc = subprocess.Popen(list(wrapper) + [BIN], cwd=workdir, env=e,
+                                     stdin=subprocess.DEVNULL, stdout=self._out,
+                                     stderr=self._err)
+
+    def window(self, timeout=20.0):
+        """The window id of the demo's window, waiting until it is mapped; None if the
+        process ended first or the time ran out."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if self.proc.poll() is not None:
+                return None
+            r = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid",
+                                str(self.proc.pid), "--name", "^marrowby &c &c$"],
+                               capture_output=True, text=True)
+            ids = r.stdout.split()
+            if ids:
+                return ids[0]
+            time.sleep(0.05)
+        return None
+
+    def key(self, win, name):
+        subprocess.run(["xdotool", "key", "--window", win, name], check=True)
+
+    def close_window(self, win):
+        subprocess.run([os.path.join(BUILD, "tests", "close_window"), win], check=True)
+
+    def wait(self, timeout=20.0):
+        """The exit status, or None when the process is still running after `timeout`."""
+        try:
+            return self.proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def kill(self):
+        if self.proc.poll() is None:
+            self.proc.send_signal(signal.SIGKILL)
+            self.proc.wait()
+
+    def stderr(self):
+        self._err.flush()
+        with open(self.stderr_path, "rb") as f:
+            return f.read()
+
+    def stdout(self):
+        self._out.flush()
+        with open(self.stdout_path, "rb") as f:
+            return f.read()
+
+    def finish(self):
+        self.kill()
+        self._err.close()
+        self._out.close()
+
+
+def run_to_exit(workdir, timeout=20.0, **kw):
+    """Runs the demo until it ends by itself; returns (status, stderr bytes).
+    A demo still running after `timeout` is killed and reported as status None."""
+    d = Demo(workdir, **kw)
+    status = d.wait(timeout)
+    err = d.stderr()
+    d.finish()
+    return status, err
