@@ -2,4 +2,6 @@
 // can link the same start-up and frame code.
 #include "app/app.h"
 
-int main(int argc, char** argv) { return runDemo(argc, argv); }
+int main(int argc, char** argv) {
+    return runDemo(argc, argv);
+}

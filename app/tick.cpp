@@ -8,7 +8,9 @@ float spinClock = 0;
 float tiltClock = 0;
 float scrollClock = 0;
 
-float clockStep(float clock, double step) { return static_cast<float>(double(clock) + step); }
+float clockStep(float clock, double step) {
+    return static_cast<float>(double(clock) + step);
+}
 
 void advanceClocks() {
     spinClock = clockStep(spinClock, kSpinStep);
