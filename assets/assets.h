@@ -12,5 +12,27 @@ void buildShaderProgram();
 
 // ---- TGA loader and textures ----
 
+#include <cstdint>
+#include <cstdio>
+
+// The outcome of the TGA header checks, in the order the loader makes them.
+enum TgaHeaderCheck { TgaHeaderOk, TgaNotTrueColour, TgaBadPixelDepth, TgaColourMapped };
+
+// What the loader takes from an 18-byte TGA header that passed the checks.
+struct TgaHeader {
+    int idLength;      // bytes of Image ID between the header and the image data
+    int width, height; // pixels per row and rows, 0 to 65535
+    int hasAlpha;      // 1 for 32-bit pixels, 0 for 24-bit
+};
+
+// Checks the 18 header bytes in the loader's order; fills *out only when they pass.
+TgaHeaderCheck checkTgaHeader(const unsigned char bytes[18], TgaHeader* out);
+// Bytes of image data a checked header describes (width x height x 3 or 4), without overflow.
+uint64_t tgaImageBytes(const TgaHeader& header);
+// Reads a TGA file: a malloc'ed buffer of its pixels as stored, which the caller frees
+// (never null on success, even for an empty image), or null after a message on stderr.
+unsigned char* loadTga(const char* path, int* width, int* height, int* hasAlpha);
+// loadTga on a stream already open and left open; `path` only names it in messages.
+unsigned char* readTga(FILE* file, const char* path, int* width, int* height, int* hasAlpha);
 // Makes a GL texture of a TGA file; 0 (after two messages on stderr) when it cannot be used.
 GLuint loadTexture(const char* path);
