@@ -6,6 +6,16 @@
 
 // ---- shader program builder ----
 
+// The file's bytes plus a NUL, heap-allocated for the caller; silent exit(-1) if unreadable.
+char* readWholeFile(const char* path);
+// A compiled shader of the file; on failure prints the path and log, then exit(-1).
+GLuint compileShaderFile(const char* path, GLenum shaderType);
+// A program of the two shaders, linked; on failure prints "Shader link error." and log, exit(-1).
+GLuint linkShaderProgram(GLuint vertexShader, GLuint fragmentShader);
+// glGetShaderInfoLog or glGetProgramInfoLog.
+using InfoLogFetcher = void (*)(GLuint object, GLsizei maxLength, GLsizei* written, GLchar* log);
+// Writes the object's info log to stderr as fetchLog gives it, at most 65534 characters.
+void printInfoLog(GLuint object, InfoLogFetcher fetchLog);
 // Compiles and links "simple.vert" and "simple.frag" into renderResources.shaderProgram
 // and looks up the seven inputs; any failure ends the process with status -1.
 void buildShaderProgram();

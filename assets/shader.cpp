@@ -1,3 +1,76 @@
-// TEMPORARY: replaced by the shader program builder.
+// The shader program: "simple.vert" and "simple.frag" compiled and linked, and the
+// locations of its seven inputs. Every failure is fatal (status -1), after the
+// compiler's or linker's log on stderr.
 #include "assets/assets.h"
-void buildShaderProgram() {}
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/app.h"
+
+void printInfoLog(GLuint object, InfoLogFetcher fetchLog) {
+    // GL writes at most 65534 characters and a NUL; the last byte stays a NUL in
+    // case a driver writes nothing at all or ignores the limit by one.
+    char log[65536];
+    log[0] = '\0';
+    log[sizeof log - 1] = '\0';
+    GLsizei written = 0;
+    fetchLog(object, 65535, &written, log);
+    std::fprintf(stderr, "%s", log);
+}
+
+GLuint compileShaderFile(const char* path, GLenum shaderType) {
+    char* source = readWholeFile(path);
+    // Up to the first NUL: a NUL inside the file ends the source there.
+    size_t count = std::strlen(source);
+    // Past INT_MAX the count no longer fits GL's length; -1 asks GL to read to the
+    // NUL itself, which is the same text.
+    GLint length = count > INT_MAX ? -1 : static_cast<GLint>(count);
+    GLuint shader = glCreateShader(shaderType);
+    const GLchar* text = source;
+    glShaderSource(shader, 1, &text, &length);
+    std::free(source);
+    glCompileShader(shader);
+    GLint status = 0;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &status);
+    if (status) {
+        return shader;
+    }
+    std::fprintf(stderr, "Shader compile error: %s\n", path);
+    printInfoLog(shader, glGetShaderInfoLog);
+    std::exit(-1);
+}
+
+GLuint linkShaderProgram(GLuint vertexShader, GLuint fragmentShader) {
+    GLuint program = glCreateProgram();
+    glAttachShader(program, vertexShader);
+    glAttachShader(program, fragmentShader);
+    glLinkProgram(program);
+    GLint status = 0;
+    glGetProgramiv(program, GL_LINK_STATUS, &status);
+    if (status) {
+        return program;
+    }
+    std::fprintf(stderr, "Shader link error.\n");
+    printInfoLog(program, glGetProgramInfoLog);
+    std::exit(-1);
+}
+
+void buildShaderProgram() {
+    GLuint vertexShader = compileShaderFile("simple.vert", GL_VERTEX_SHADER);
+    // Read only once the vertex stage has compiled.
+    GLuint fragmentShader = compileShaderFile("simple.frag", GL_FRAGMENT_SHADER);
+    GLuint program = linkShaderProgram(vertexShader, fragmentShader);
+    renderResources.shaderProgram = program;
+    // The linker chose the attribute locations; an input the program does not use
+    // keeps -1 and the frame goes on with it.
+    renderResources.attribVertex = glGetAttribLocation(program, "vertex");
+    renderResources.attribNormal = glGetAttribLocation(program, "vnormal");
+    renderResources.attribTexcoords = glGetAttribLocation(program, "texcoords");
+    renderResources.uniformModelview = glGetUniformLocation(program, "modelview");
+    renderResources.uniformNormalview = glGetUniformLocation(program, "normalview");
+    renderResources.uniformProjection = glGetUniformLocation(program, "projection");
+    renderResources.uniformTexture = glGetUniformLocation(program, "texture");
+}
