@@ -51,6 +51,8 @@ class Demo:
         self._err = open(self.stderr_path, "wb")
         self._out = open(self.stdout_path, "wb")
         self.started = time.monotonic()
+        # Under a wrapper (a tracer) the window belongs to a child process.
+        self.by_pid = not wrapper
         self.proc = subprocess.Popen(list(wrapper) + [BIN], cwd=workdir, env=e,
                                      stdin=subprocess.DEVNULL, stdout=self._out,
                                      stderr=self._err)
@@ -62,9 +64,9 @@ class Demo:
         while time.monotonic() < deadline:
             if self.proc.poll() is not None:
                 return None
-            r = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid",
-                                str(self.proc.pid), "--name", "^marrowby &c &c$"],
-                               capture_output=True, text=True)
+            pid = ["--pid", str(self.proc.pid)] if self.by_pid else []
+            r = subprocess.run(["xdotool", "search", "--onlyvisible"] + pid +
+                               ["--name", "^marrowby &c &c$"], capture_output=True, text=True)
             ids = r.stdout.split()
             if ids:
                 return ids[0]
