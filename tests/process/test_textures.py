@@ -1,0 +1,185 @@
+"""Texture loading seen from outside: the real program started in a scratch directory
+where one of the four images is missing, cut short, of the wrong kind, hostile, or a
+named pipe. Each failure prints exactly its two lines, in order, naming the file as the
+program passed it; the program keeps running with its window, and Escape ends it with
+status 0. A traced run shows the other three images reaching GL as stored.
+"""
+import io
+import os
+import pickle
+import shutil
+import struct
+import subprocess
+import sys
+import threading
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(__file__))
+sys.path.insert(0, "/usr/lib/apitrace/scripts")
+import harness  # noqa: E402
+
+TEXTURES = ["texture.tga", "texture2.tga", "texture3.tga", "texture4.tga"]
+
+
+def header(w, h, depth=32, image_type=2, id_length=0, map_type=0, map_length=0, map_entry=0):
+    return struct.pack("<BBBHHBHHHHBB", id_length, map_type, image_type, 0, map_length,
+                       map_entry, 0, 0, w, h, depth, 8)
+
+
+def image(w, h, depth=32, **kw):
+    return header(w, h, depth, **kw) + bytes((i * 29) & 0xFF for i in range(w * h * depth // 8))
+
+
+OPEN = b"Unable to open %s for reading\n"
+HEADER = b"%s has incomplete tga header\n"
+TYPE = b"%s is not an uncompressed RGB tga file\n"
+DEPTH = b"%s is not 24/32-bit uncompressed RGB/A tga file.\n"
+MAPPED = b"%s is colormapped, cannot handle that.\n"
+IMAGE = b"%s has incomplete image\n"
+FAILED = b"Image loading failed: %s\n"
+
+
+def two_lines(message, name):
+    return message.replace(b"%s", name.encode()) + FAILED.replace(b"%s", name.encode())
+
+
+def escape(demo, win):
+    """Presses Escape until the demo ends; its exit status, or None after 20 s. A key
+    that arrives before the first tick has registered the keyboard callback is lost,
+    which a loaded machine can delay, so one press is not enough."""
+    for _ in range(10):
+        demo.key(win, "Escape")
+        status = demo.wait(2)
+        if status is not None:
+            return status
+    return None
+
+
+class Textures(unittest.TestCase):
+    def workdir(self, **kw):
+        d = harness.make_workdir(**kw)
+        self.addCleanup(shutil.rmtree, d, True)
+        return d
+
+    def keeps_running(self, workdir, expected_stderr):
+        """The demo opens its window, is still running after some frames with exactly
+        `expected_stderr` printed, and Escape then ends it with status 0."""
+        demo = harness.Demo(workdir)
+        try:
+            win = demo.window(timeout=30)
+            self.assertIsNotNone(win, "no window; status %s, stderr %r"
+                                 % (demo.proc.poll(), demo.stderr()[:400]))
+            time.sleep(0.5)  # some ticks; the keyboard callback exists from the first
+            self.assertIsNone(demo.proc.poll(), demo.stderr()[:400])
+            self.assertEqual(escape(demo, win), 0)
+            self.assertEqual(demo.stderr(), expected_stderr)
+        finally:
+            demo.finish()
+
+    def test_each_failure_prints_its_two_lines_and_the_demo_goes_on(self):
+        rgb = image(5, 3, 24)
+        cases = [
+            ("texture2.tga", None, OPEN),
+            ("texture.tga", rgb[:17], HEADER),
+            ("texture.tga", b"", HEADER),
+            ("texture3.tga", image(4, 4, image_type=10), TYPE),
+            ("texture4.tga", image(4, 4, 16), DEPTH),
+            ("texture2.tga", header(4, 4, 24, map_type=1, map_length=256, map_entry=24)
+             + bytes(768 + 48), MAPPED),
+            ("texture3.tga", rgb[:-1], IMAGE),
+            ("texture4.tga", image(2, 2, id_length=20)[:30], IMAGE),
+        ]
+        for name, content, message in cases:
+            with self.subTest(file=name, message=message):
+                if content is None:
+                    d = self.workdir(omit=(name,))
+                else:
+                    d = self.workdir(replace={name: content})
+                self.keeps_running(d, two_lines(message, name))
+
+    def test_hostile_sizes_are_incomplete_and_cheap(self):
+        cases = [header(65535, 65535, 24) + bytes(12), header(65535, 65535, 32) + bytes(12),
+                 header(32768, 32768, 32) + bytes(12)]
+        for content in cases:
+            with self.subTest(header=content[:18].hex()):
+                d = self.workdir(replace={"texture3.tga": content})
+                self.keeps_running(d, two_lines(IMAGE, "texture3.tga"))
+
+    def fifo_workdir(self, name, content):
+        """A workdir where `name` is a named pipe; a thread writes `content` into it
+        once the program opens it, then closes it."""
+        d = self.workdir(replace={name: None})
+        path = os.path.join(d, name)
+        os.mkfifo(path)
+
+        def feed():
+            with open(path, "wb") as f:  # blocks until the program opens the pipe
+                try:
+                    f.write(content)
+                except BrokenPipeError:
+                    pass
+
+        t = threading.Thread(target=feed, daemon=True)
+        t.start()
+        self.addCleanup(t.join, 5)
+        return d
+
+    def test_a_named_pipe_is_read_as_bytes_arrive(self):
+        # Whole image: loads silently. A header claiming 17 GB, then the end: incomplete.
+        self.keeps_running(self.fifo_workdir("texture2.tga", image(64, 64)), b"")
+        self.keeps_running(self.fifo_workdir("texture2.tga", header(65535, 65535) + bytes(99)),
+                           two_lines(IMAGE, "texture2.tga"))
+
+    @unittest.skipUnless(shutil.which("apitrace"), "needs apitrace")
+    def test_the_other_three_images_reach_gl_as_stored(self):
+        d = self.workdir(omit=("texture2.tga",))
+        files = {}
+        for n in TEXTURES[:1] + TEXTURES[2:]:
+            with open(os.path.join(d, n), "rb") as f:
+                files[n] = f.read()
+        trace = os.path.join(d, "run.trace")
+        # apitrace's wrapper is loaded before a sanitizer build's runtime: let it.
+        asan = os.environ.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0"
+        demo = harness.Demo(d, env={"ASAN_OPTIONS": asan},
+                            wrapper=["apitrace", "trace", "--api", "gl", "-o", trace])
+        try:
+            win = demo.window(timeout=30)
+            self.assertIsNotNone(win, "no window; stderr: %r" % demo.stderr())
+            time.sleep(1.0)
+            self.assertEqual(escape(demo, win), 0)
+        finally:
+            demo.finish()
+        out = subprocess.run(["apitrace", "pickle", "-s", trace], capture_output=True,
+                             check=True).stdout
+        import unpickle  # noqa: F401  (apitrace's pickles name its classes)
+        uploads, generated = [], 0
+        f = io.BytesIO(out)
+        while True:
+            try:
+                _, name, args, _, flags = pickle.load(f)
+            except EOFError:
+                break
+            if flags & 1:
+                continue
+            args = dict(args)
+            if name == "glGenTextures":
+                generated += 1
+            elif name == "glTexImage2D":
+                uploads.append(args)
+        self.assertEqual(generated, 3)
+        self.assertEqual(len(uploads), 3)
+        for args, name in zip(uploads, ["texture.tga", "texture3.tga", "texture4.tga"]):
+            data = files[name]
+            w, h = struct.unpack("<HH", data[12:16])
+            depth = data[16]
+            start = 18 + data[0]
+            with self.subTest(file=name):
+                self.assertEqual((args["width"], args["height"]), (w, h))
+                self.assertEqual((args["internalformat"], args["format"]),
+                                 ("GL_RGBA8", "GL_BGRA") if depth == 32 else ("GL_RGB8", "GL_BGR"))
+                self.assertEqual(bytes(args["pixels"]), data[start:start + w * h * depth // 8])
+
+
+if __name__ == "__main__":
+    unittest.main()
