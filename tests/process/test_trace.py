@@ -24,7 +24,10 @@ LOOKUPS = ["vertex", "vnormal", "texcoords", "modelview", "normalview", "project
 def trace_demo(workdir, seconds=2.0):
     """Runs the demo under apitrace, ends it with Escape, returns (status, calls)."""
     trace = os.path.join(workdir, "run.trace")
-    demo = harness.Demo(workdir, wrapper=["apitrace", "trace", "--api", "gl", "-o", trace])
+    # In the sanitizer build apitrace's wrapper library loads before ASan's runtime.
+    env = {"ASAN_OPTIONS": "detect_leaks=0:verify_asan_link_order=0"}
+    demo = harness.Demo(workdir, env=env,
+                        wrapper=["apitrace", "trace", "--api", "gl", "-o", trace])
     try:
         win = demo.window(timeout=30)
         if win is None:
