@@ -10,11 +10,15 @@ uniform mat4 projection;
 varying vec2 uv;
 varying float shade;
 
+// Light from the upper left, in front. The shade is scaled so that a quad facing
+// the viewer (the tiles, the backdrop, the squares at rest) keeps its colours
+// exactly; a square turning towards the light brightens a little, one turning
+// away dims. Both faces are lit alike: the squares show their backs too.
+const vec3 light = vec3(-0.348, 0.497, 0.795);
+
 void main() {
     gl_Position = vertex * modelview * projection;
-    // A quad turned away from the viewer darkens a little: flat quads stay at full
-    // brightness, the spinning squares dim as they tilt.
     vec3 n = normalize((vec4(vnormal, 0.0) * normalview).xyz);
-    shade = 0.7 + 0.3 * abs(n.z);
+    shade = 0.62 + 0.38 * abs(dot(n, light)) / light.z;
     uv = texcoords;
 }
