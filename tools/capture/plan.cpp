@@ -172,7 +172,7 @@ std::vector<std::string> ffmpegArguments(OutputKind kind, const std::string& pat
                  {"-stream_loop", "-1", "-i", music, "-map", "0:v:0", "-map", "1:a:0", "-t",
                   secondsText(microsForFrames(frames, rate)), "-pix_fmt", "yuv420p"});
         if (kind == OutputKind::H264Video) {
-            a.insert(a.end(), {"-c:v", "libx264", "-preset", "medium", "-crf", "18", "-c:a", "aac",
+            a.insert(a.end(), {"-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-c:a", "aac",
                                "-b:a", "192k", "-movflags", "+faststart"});
         } else {
             a.insert(a.end(),
