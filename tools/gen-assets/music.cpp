@@ -56,7 +56,7 @@ void drums(Mix& m, int bar) {
     const bool intro = bar < 4, full = bar >= 8;
     const StereoBuffer kick = kickNote();
     auto kickAt = [&](double step) {
-        addWrapped(m.drums, kick, at(bar, step), 0.55);
+        addWrapped(m.drums, kick, at(bar, step), 0.7);
         m.kicks.push_back(at(bar, step));
     };
     kickAt(0);
@@ -90,12 +90,12 @@ void drums(Mix& m, int bar) {
             continue;
         }
         const bool open = full && s == 14 && bar % 2 == 1;
-        const double g = open ? 0.2 : offbeat ? 0.32 : s % 2 ? 0.12 : 0.17;
+        const double g = open ? 0.17 : offbeat ? 0.26 : s % 2 ? 0.1 : 0.14;
         addWrapped(m.drums, hatNote(open, unsigned(bar * 16 + s + 5000)), at(bar, s), g);
     }
     if (bar % 8 == 0) {
         const StereoBuffer crash = crashNote(unsigned(bar + 7000));
-        addWrapped(m.drums, crash, at(bar, 0), 0.16);
+        addWrapped(m.drums, crash, at(bar, 0), 0.12);
         addWrapped(m.reverb, crash, at(bar, 0), 0.15);
     }
     if (bar % 8 == 7) {
@@ -111,18 +111,18 @@ void harmony(Mix& m, int bar) {
     // Bass: quarter notes to begin with, then pulsing octaves in eighths.
     if (bar < 4) {
         for (int s = 0; s < 16; s += 4) {
-            addWrapped(m.ducked, bassNote(root, steps(3)), at(bar, s), 0.8);
+            addWrapped(m.ducked, bassNote(root, steps(3)), at(bar, s), 0.85);
         }
     } else {
         for (int s = 0; s < 16; s += 2) {
             addWrapped(m.ducked, bassNote(root + (s % 4 ? 12 : 0), steps(1.6)), at(bar, s),
-                       s % 4 ? 0.62 : 0.8);
+                       s % 4 ? 0.62 : 0.85);
         }
     }
     // Pads: the whole chord for the whole bar.
     for (int v = 0; v < 4; ++v) {
         const StereoBuffer pad = padNote(kVoicing[chord][v], kBarSamples, unsigned(bar * 4 + v));
-        addWrapped(m.ducked, pad, at(bar, 0), 0.26);
+        addWrapped(m.ducked, pad, at(bar, 0), 0.2);
         addWrapped(m.reverb, pad, at(bar, 0), 0.25);
     }
     // The arpeggio: up through the chord, an octave higher every other beat.

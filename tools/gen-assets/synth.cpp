@@ -236,7 +236,7 @@ StereoBuffer bassNote(int pitch, long length) {
         const double t = i / kRate;
         filter.run(saw.next(hz), 160 + 1500 * std::exp(-t / 0.08), 1.1);
         sub += 2 * kPi * hz / kRate;
-        const double v = (0.8 * filter.low + 0.45 * std::sin(sub)) * gate(i, length, 0.002, 0.012);
+        const double v = (0.75 * filter.low + 0.7 * std::sin(sub)) * gate(i, length, 0.002, 0.012);
         setFrame(b, i, v, v);
     }
     return b;
@@ -258,7 +258,7 @@ StereoBuffer padNote(int pitch, long length, unsigned seed) {
         for (long i = 0; i < n; ++i) {
             const double t = i / kRate;
             // The filter opens and closes slowly over each chord.
-            filter.run(saw.next(hz), 1100 + 500 * std::sin(2 * kPi * 0.35 * t), 0.8);
+            filter.run(saw.next(hz), 950 + 400 * std::sin(2 * kPi * 0.35 * t), 0.8);
             const double s = 0.25 * filter.low * gate(i, length, 0.35, release);
             b[2 * i] += float(s * left);
             b[2 * i + 1] += float(s * right);
