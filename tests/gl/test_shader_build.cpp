@@ -118,12 +118,3 @@ TEST(ShaderBuild, UnusedInputsKeepMinusOne) {
     EXPECT_GE(r.uniformProjection, 0);
     EXPECT_GE(r.uniformTexture, 0);
 }
-
-TEST(ShaderBuild, SourceEndsAtTheFirstNul) {
-    std::string vert = readData("simple.vert"), frag = readData("simple.frag");
-    buildFrom(vert + std::string(1, '\0') + "not GLSL {", frag + std::string(2, '\0') + "x");
-    GLuint shaders[2] = {};
-    attachedShaders(shaders);
-    EXPECT_EQ(shaderSource(shaders[0]), vert);
-    EXPECT_EQ(shaderSource(shaders[1]), frag);
-}

@@ -4,10 +4,14 @@ empty, directories or named pipes. Every shader failure must end the process wit
 status 255 before the window's first frame and before the music, printing the
 exact messages (or nothing, for a file that cannot be read whole).
 """
+import io
 import os
+import pickle
+import re
 import shutil
+import subprocess
 import sys
-import threading
+import tempfile
 import time
 import unittest
 
@@ -26,6 +30,46 @@ NOT_GLSL = b"\nthis is { not GLSL at all ;;\n"
 def edit(source, old, new):
     assert old in source, old
     return source.replace(old, new)
+
+
+# A vertex stage without "vnormal" (and so without "normalview").
+NO_VNORMAL = edit(edit(VERT, b"attribute vec3 vnormal;\n", b""),
+                  b"(vec4(vnormal, 0.0) * normalview)", b"(vec4(0.0, 0.0, 1.0, 0.0))")
+LOOKUPS = ["vertex", "vnormal", "texcoords", "modelview", "normalview", "projection", "texture"]
+
+
+def traced_calls(workdir):
+    """Runs the demo under apitrace until Escape; returns its calls up to the first
+    frame as (name, args, result) without apitrace's own fake calls."""
+    trace = os.path.join(workdir, "run.trace")
+    # The tracer is preloaded ahead of the sanitizer runtime of a sanitizer build.
+    asan = os.environ.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0"
+    demo = harness.Demo(workdir, env={"ASAN_OPTIONS": asan},
+                        wrapper=["apitrace", "trace", "--api", "gl", "-o", trace])
+    try:
+        win = demo.window(timeout=30)
+        assert win is not None, demo.stderr()[-400:]
+        time.sleep(0.5)
+        demo.key(win, "Escape")
+        assert demo.wait(20) == 0
+    finally:
+        demo.finish()
+    sys.path.insert(0, "/usr/lib/apitrace/scripts")
+    import unpickle  # noqa: F401  (apitrace's pickles name its classes)
+    out = subprocess.run(["apitrace", "pickle", "-s", trace], capture_output=True,
+                         check=True).stdout
+    f = io.BytesIO(out)
+    calls = []
+    while True:
+        try:
+            _, name, args, result, flags = pickle.load(f)
+        except EOFError:
+            break
+        if name == "glClear":
+            break
+        if not flags & 1:
+            calls.append((name, dict(args), result))
+    return calls
 
 
 class Case(unittest.TestCase):
@@ -60,6 +104,7 @@ class Case(unittest.TestCase):
         self.assertTrue(err.startswith(header), err[:400])
         log = err[len(header):]
         self.assertIn(b"error", log)  # the compiler's log follows the line
+        self.assertNotIn(b"Shader", log)  # and the process ended there
         self.assertNotIn(b"\0", err)
 
 
@@ -141,13 +186,28 @@ class SourceText(Case):
         self.assertHandled(self.workdir(replace={"simple.frag": b""}), FRAG_HEADER)
 
     def test_pair_without_vnormal_runs_silently(self):
-        vert = edit(VERT, b"attribute vec3 vnormal;\n", b"")
-        vert = edit(vert, b"(vec4(vnormal, 0.0) * normalview)", b"(vec4(0.0, 0.0, 1.0, 0.0))")
-        self.runs(self.workdir(replace={"simple.vert": vert}))
+        self.runs(self.workdir(replace={"simple.vert": NO_VNORMAL}))
+
+    @unittest.skipUnless(shutil.which("apitrace"), "needs apitrace")
+    def test_traced_sources_stop_at_the_nul_and_missing_inputs_stay_minus_one(self):
+        # Mesa itself stops at a NUL inside a source, so only the length handed to GL
+        # shows where the program cut the text.
+        d = self.workdir(replace={"simple.vert": NO_VNORMAL + b"\0" + NOT_GLSL,
+                                  "simple.frag": FRAG + b"\0\0" + NOT_GLSL})
+        calls = traced_calls(d)
+        sources = [(c[1]["length"], c[1]["string"]) for c in calls if c[0] == "glShaderSource"]
+        self.assertEqual(sources, [([len(NO_VNORMAL)], [NO_VNORMAL.decode()]),
+                                   ([len(FRAG)], [FRAG.decode()])])
+        lookups = [(c[1]["name"], c[2]) for c in calls
+                   if c[0] in ("glGetAttribLocation", "glGetUniformLocation")]
+        self.assertEqual([name for name, _ in lookups], LOOKUPS)
+        found = dict(lookups)
+        self.assertEqual((found["vnormal"], found["normalview"]), (-1, -1))
+        self.assertTrue(all(found[n] >= 0 for n in LOOKUPS if n not in ("vnormal", "normalview")))
 
 
 class Unreadable(Case):
-    def pipe_case(self, name):
+    def pipe_case(self, name, wrapper=()):
         # The test holds the pipe open for writing (with shader text in it), so the
         # program's open does not block; a pipe has no length, so the program must
         # end silently rather than read an unbounded amount into a tiny buffer.
@@ -158,11 +218,12 @@ class Unreadable(Case):
         try:
             os.write(fd, VERT if name == "simple.vert" else FRAG)
             start = time.monotonic()
-            err = self.fails(d)
+            err = self.fails(d, wrapper=wrapper)
             self.assertLess(time.monotonic() - start, 25)
         finally:
             os.close(fd)
         self.assertEqual(err, b"")
+        return d
 
     def test_vertex_shader_as_named_pipe_is_silent_failure(self):
         self.pipe_case("simple.vert")
@@ -170,6 +231,17 @@ class Unreadable(Case):
     def test_fragment_shader_as_named_pipe_is_silent_failure(self):
         self.pipe_case("simple.frag")
 
+    @unittest.skipUnless(shutil.which("strace"), "needs strace")
+    def test_pipe_is_never_read_with_its_failed_length(self):
+        # Linux refuses a read of SIZE_MAX bytes outright (EFAULT), so the exit status
+        # alone cannot tell a reader that skipped the length check: its system calls can.
+        trace = os.path.join(tempfile.mkdtemp(prefix="marrowby-strace-"), "trace")
+        self.addCleanup(shutil.rmtree, os.path.dirname(trace), True)
+        self.pipe_case("simple.vert", wrapper=["strace", "-f", "-qq", "-e", "trace=read",
+                                               "-e", "signal=none", "-o", trace])
+        counts = [int(m) for m in re.findall(r"read\(\d+, .*, (\d+)\)", open(trace).read())]
+        self.assertTrue(counts)
+        self.assertLess(max(counts), 1 << 31)
 
 class StartUpOrder(Case):
     def disk_env(self, d):
@@ -182,7 +254,8 @@ class StartUpOrder(Case):
         out, env = self.disk_env(d)
         demo = harness.Demo(d, env=env, audio="disk")
         try:
-            self.assertIsNotNone(demo.window(timeout=30))
+            self.assertIsNotNone(demo.window(timeout=30), "status %s, stderr %r"
+                                 % (demo.proc.poll(), demo.stderr()[-400:]))
             deadline = time.monotonic() + 10
             while time.monotonic() < deadline and not (
                     os.path.exists(out) and os.path.getsize(out) > 0):
