@@ -273,7 +273,7 @@ Canvas drawBackdropImage() {
             d = std::min(d, std::fabs(depth - y) - 0.004 - 0.003 * k / 8);
         }
         for (int k = -7; k <= 7; ++k) {
-            // Lines from (k * 0.06, horizon) fanning out to (k * 0.5, -2).
+            // Lines from (k * 0.035, horizon) fanning out to (k * 0.42, -2).
             const double x0 = k * 0.035, x1 = k * 0.42;
             const double t = depth / (2 + horizon);
             const double x = x0 + (x1 - x0) * t;
@@ -289,6 +289,5 @@ Canvas drawBackdropImage() {
         return kCream;
     });
     letter(canvas, "&c &c", {0, -1.72}, 0.11, 0.2, kCream);
-    (void)kPi;
     return canvas;
 }
