@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <string>
-#include <unistd.h>
 
 #include "app/app.h"
 #include "gl_context.h"
@@ -19,11 +18,8 @@ constexpr int kHeight = 720;
 const std::string kReference = std::string(MARROWBY_TEST_DIR) + "/reference/frame.png";
 
 std::vector<unsigned char> drawAt(float spin, float tilt, float scroll) {
-    char cwd[4096];
-    EXPECT_NE(getcwd(cwd, sizeof cwd), nullptr);
     makeFramebuffer(kWidth, kHeight);
-    loadDemoResources(MARROWBY_DATA_DIR);
-    EXPECT_EQ(chdir(cwd), 0);
+    EXPECT_TRUE(loadDemoResources(MARROWBY_DATA_DIR));
     spinClock = spin;
     tiltClock = tilt;
     scrollClock = scroll;

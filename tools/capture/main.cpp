@@ -320,17 +320,12 @@ int main(int argc, char** argv) {
     // Start-up runs in the data folder, as the program does; paths given on the
     // command line stay relative to where the tool was started.
     const std::string dataDir = absolutePath(o.data);
-    char cwd[PATH_MAX];
-    if (!getcwd(cwd, sizeof cwd)) {
-        return fail("cannot tell the current folder: %s", std::strerror(errno));
-    }
     if (!createOffscreenContext()) {
         return fail("no OpenGL context could be made (EGL, Mesa's surfaceless platform)");
     }
     createOffscreenFramebuffer(kWidth, kHeight);
-    loadDemoResources(dataDir.c_str());
-    if (chdir(cwd) != 0) {
-        return fail("cannot return to %s: %s", cwd, std::strerror(errno));
+    if (!loadDemoResources(dataDir.c_str())) {
+        return fail("cannot run start-up in %s and come back", dataDir.c_str());
     }
     // The program goes on without an image it cannot use; a capture would record
     // the gap, so it stops instead (the loader has said why).

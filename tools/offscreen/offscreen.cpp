@@ -6,6 +6,7 @@
 #include <EGL/eglext.h>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <png.h>
 #include <unistd.h>
 
@@ -61,15 +62,21 @@ GLuint createOffscreenFramebuffer(int w, int h) {
     return fbo;
 }
 
-void loadDemoResources(const char* dataDir) {
-    if (chdir(dataDir) != 0) {
+bool loadDemoResources(const char* dataDir) {
+    // The loaders open bare file names, as the program does in its working folder.
+    char* previous = getcwd(nullptr, 0);
+    if (!previous || chdir(dataDir) != 0) {
         std::fprintf(stderr, "cannot enter %s\n", dataDir);
-        return;
+        std::free(previous);
+        return false;
     }
     setFixedGlState();
     createQuadBuffers();
     loadTextures();
     buildShaderProgram();
+    const bool back = chdir(previous) == 0;
+    std::free(previous);
+    return back;
 }
 
 void setClocksToTick(long n) {

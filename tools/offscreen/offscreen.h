@@ -14,8 +14,9 @@ bool createOffscreenContext();
 // drawing and reading, sets the viewport to it, and returns its name.
 GLuint createOffscreenFramebuffer(int w, int h);
 // Runs the demo's start-up after the window (fixed GL state, geometry, textures,
-// shader program) with dataDir as the working directory, which it stays.
-void loadDemoResources(const char* dataDir);
+// shader program) in dataDir, then returns to the working directory it was called
+// from; false when either change of directory fails.
+bool loadDemoResources(const char* dataDir);
 // Sets the clocks to their values after n ticks, stepped one tick at a time.
 void setClocksToTick(long n);
 // Reads the bound framebuffer's w x h pixels as RGB, top row first.
