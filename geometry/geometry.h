@@ -1,5 +1,21 @@
 // The built-in quad mesh: the 20-vertex table and the GL buffers that hold it.
 #pragma once
 
-// Creates vertexBuffer and the five quadIndexBuffers in renderResources.
+#include <cstddef>
+
+// One vertex as the shader attributes read it: stride 36, offsets 0, 16 and 28.
+struct QuadVertex {
+    float position[4]; // x, y, z, w ("vertex")
+    float normal[3];   // ("vnormal")
+    float texcoord[2]; // s, t ("texcoords")
+};
+static_assert(sizeof(QuadVertex) == 36, "QuadVertex must be 36 bytes, tightly packed");
+static_assert(offsetof(QuadVertex, position) == 0, "position at byte 0");
+static_assert(offsetof(QuadVertex, normal) == 16, "normal at byte 16");
+static_assert(offsetof(QuadVertex, texcoord) == 28, "texcoord at byte 28");
+
+// Five quads of four vertices each; quad k is vertices 4k to 4k+3, counter-clockwise from +z.
+extern const QuadVertex quadVertices[20];
+
+// Fills renderResources.vertexBuffer and quadIndexBuffers[0..4]; the last ones stay bound.
 void createQuadBuffers();
