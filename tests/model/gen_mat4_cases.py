@@ -362,6 +362,38 @@ def find_perspectives():
     return cases
 
 
+# ---- the model against values known beforehand ----
+
+def check_model():
+    """The model reproduces values worked out independently for the demo: the frame's
+    projection, and two of its spinning-quad transforms with the spin and tilt clocks
+    at the floats nearest 0.7 and 0.3 (to five decimals). This pins the operand order
+    of multiply() and the layout of the shapes, which bit patterns alone cannot."""
+    p = F.perspective(45.0, f32(1.7777778), 1.0, -1.0)
+    want = [0.0] * 16
+    want[0], want[5], want[11], want[14] = f32(1.3579952), f32(2.4142137), -1.0, -1.0
+    assert F.matrix_bits(p) == F.matrix_bits(want), p
+
+    def close(got, want):
+        assert all(abs(g - w) < 6e-6 for g, w in zip(got, want)), (got, want)
+
+    spin, tilt = f32(0.7), f32(0.3)
+    # Middle square: turns about x by spin, about z by -1.2 spin, about y by -tilt.
+    alpha = f32((-1 * spin) * -1)
+    beta = f32((1 / 5 + 1) * -spin)
+    turn = F.multiply(F.multiply(F.Rx(alpha), F.Rz(beta)), F.Ry(-tilt))
+    m = F.multiply(F.T(-1.1, 0.0, -5.0), turn)
+    close(m, [0.63765, -0.73448, -0.23226, 0, 0.74464, 0.51050, 0.42999, 0,
+              -0.19725, -0.44714, 0.87245, 0, -1.1, 0, -5, 1])
+    n = F.transpose(F.affine_inverse(m))
+    close([n[3], n[7], n[11]], [-0.45988, 2.96906, 4.14526])
+    # Top quad: turns about y by spin.
+    m = F.multiply(F.T(-1.1, 0.0, -5.0), F.Ry(spin))
+    close(m, [0.76484, 0, -0.64422, 0, 0, 1, 0, 0, 0.64422, 0, 0.76484, 0, -1.1, 0, -5, 1])
+    n = F.transpose(F.affine_inverse(m))
+    close([n[3], n[7], n[11]], [-2.37976, 0, 4.53285])
+
+
 # ---- output ----
 
 def hex_list(values, per_line=8, indent='     '):
@@ -371,6 +403,7 @@ def hex_list(values, per_line=8, indent='     '):
 
 
 def generate():
+    check_model()
     out = [BEGIN]
     angles = find_angles()
     out.append('// Angles where cosf (first) and sinf (second) miss the rounded double value.')
