@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <thread>
 #include <vector>
@@ -79,6 +80,7 @@ struct Case {
     RenderResources resources{};
     float spin = 0, tilt = 0, scroll = 0;
     std::vector<double> ms;
+    std::vector<double> cpuMs; // all threads of the process: what the frame costs the machine
     long errorFrames = 0;
     GLenum firstError = GL_NO_ERROR;
 };
@@ -89,6 +91,12 @@ Case makeCase(const char* name, bool empty, const RenderResources& resources) {
     c.empty = empty;
     c.resources = resources;
     return c;
+}
+
+double processCpuMs() {
+    timespec t;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
 }
 
 bool gWindow = false;
@@ -296,9 +304,11 @@ int main(int argc, char** argv) {
         const int n = std::min(o.block, o.frames - done);
         for (Case& c : cases) {
             for (int f = 0; f < n; ++f) {
+                const double cpu0 = processCpuMs();
                 const auto t0 = Clock::now();
                 drawCaseFrame(c);
                 const auto t1 = Clock::now();
+                c.cpuMs.push_back(processCpuMs() - cpu0);
                 c.ms.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
                 checkError(c);
             }
@@ -306,10 +316,11 @@ int main(int argc, char** argv) {
     }
 
     const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
-    double med[3], p99[3];
+    double med[3], p99[3], cpu[3];
     for (int i = 0; i < 3; ++i) {
         med[i] = percentile(cases[size_t(i)].ms, 0.5);
         p99[i] = percentile(cases[size_t(i)].ms, 0.99);
+        cpu[i] = percentile(cases[size_t(i)].cpuMs, 0.5);
     }
     long errors = 0;
     for (const Case& c : cases) {
@@ -320,8 +331,9 @@ int main(int argc, char** argv) {
                     o.offscreen ? "offscreen" : "window", o.frames);
         const char* keys[] = {"a", "b", "c"};
         for (int i = 0; i < 3; ++i) {
-            std::printf("%s_median=%.4f\n%s_p99=%.4f\n%s_error_frames=%ld\n", keys[i], med[i],
-                        keys[i], p99[i], keys[i], cases[size_t(i)].errorFrames);
+            std::printf("%s_median=%.4f\n%s_p99=%.4f\n%s_cpu_median=%.4f\n%s_error_frames=%ld\n",
+                        keys[i], med[i], keys[i], p99[i], keys[i], cpu[i], keys[i],
+                        cases[size_t(i)].errorFrames);
         }
     } else {
         std::printf("frame benchmark: 1280x720, %s, %d frames per case in blocks of %d\n",
@@ -329,7 +341,8 @@ int main(int argc, char** argv) {
                                 : "GLUT window (clear ... swap, glFinish)",
                     o.frames, o.block);
         std::printf("renderer: %s\n", renderer ? renderer : "?");
-        std::printf("%-18s %10s %10s   %s\n", "case", "median ms", "p99 ms", "GL errors");
+        std::printf("%-18s %10s %10s %12s   %s\n", "case", "median ms", "p99 ms", "CPU ms (med)",
+                    "GL errors");
         for (int i = 0; i < 3; ++i) {
             const Case& c = cases[size_t(i)];
             char err[64] = "none";
@@ -337,7 +350,7 @@ int main(int argc, char** argv) {
                 std::snprintf(err, sizeof err, "%ld frames, first 0x%04x", c.errorFrames,
                               c.firstError);
             }
-            std::printf("%-18s %10.3f %10.3f   %s\n", c.name, med[i], p99[i], err);
+            std::printf("%-18s %10.3f %10.3f %12.3f   %s\n", c.name, med[i], p99[i], cpu[i], err);
         }
         std::printf("a/b %.3f (p99 %.3f)   a/c %.2f   draws alone (a-c)/(b-c) %.3f\n",
                     med[0] / med[1], p99[0] / p99[1], med[0] / med[2],

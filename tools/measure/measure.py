@@ -15,7 +15,7 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 BUILD = os.environ.get("MARROWBY_MEASURE_BUILD", os.path.join(ROOT, "build", "measure"))
-DATA = os.path.join(ROOT, "data")
+DATA = os.path.join(ROOT, "data")  # --data names another folder: a candidate art set
 NOMINAL_FPS = 1000.0 / 15.0
 TARGETS = ["marrowby", "swap_timer", "minimal_glut", "bench_frame"]
 
@@ -46,7 +46,10 @@ def percentile(values, p):
 
 
 def load():
-    return "%.2f %.2f %.2f" % os.getloadavg()
+    text = "%.2f %.2f %.2f" % os.getloadavg()
+    if os.nice(0) != 0:
+        text += " (measured at nice %d)" % os.nice(0)
+    return text
 
 
 def program_env(swap_log):
@@ -97,6 +100,8 @@ def rate(swaps, skip, seconds):
     seconds after the first swap (start-up's lazily compiled shader variants)."""
     t0 = swaps[0] + skip * 1e9
     window = [t for t in swaps if t0 <= t <= t0 + seconds * 1e9]
+    if len(window) < 3:
+        sys.exit("only %d swaps in the window: the program stalled" % len(window))
     intervals = [(b - a) / 1e6 for a, b in zip(window, window[1:])]
     fps = (len(window) - 1) / ((window[-1] - window[0]) / 1e9)
     return fps, intervals
@@ -145,7 +150,7 @@ def print_startup(t):
 
 
 def bench(args):
-    cmd = [exe("bench_frame"), "--machine", "--frames", str(args.frames)]
+    cmd = [exe("bench_frame"), "--machine", "--frames", str(args.frames), "--data", DATA]
     out = subprocess.run(cmd, check=False, stdout=subprocess.PIPE, text=True)
     r = {}
     for line in out.stdout.splitlines():
@@ -221,7 +226,7 @@ def parse_callgrind(path):
 def callgrind(args, tmp):
     out = os.path.join(tmp, "callgrind.out")
     cmd = ["valgrind", "--tool=callgrind", "--instr-atstart=no", "--dump-instr=no",
-           "--callgrind-out-file=" + out, exe("bench_frame"), "--callgrind",
+           "--callgrind-out-file=" + out, exe("bench_frame"), "--callgrind", "--data", DATA,
            "--frames", str(args.callgrind_frames), "--warmup", "3"]
     subprocess.run(cmd, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     cost, own_calls_out = parse_callgrind(out)
@@ -338,6 +343,10 @@ def main():
     p.add_argument("--runs", type=int, default=5, help="start-up runs of each program")
     p.add_argument("--callgrind-frames", type=int, default=10)
     p.add_argument("--interval", type=int, default=10, help="soak sampling period, seconds")
+    p.add_argument("--data", default=None, help="the seven data files from this folder")
+    p.add_argument("--nice", type=int, default=None,
+                   help="run X server and programs at this nice value (negative needs root): "
+                        "keeps other work on a shared machine from skewing the timings")
     args = p.parse_args()
 
     if os.environ.get("MARROWBY_MEASURE_XVFB") != "1":
@@ -345,14 +354,20 @@ def main():
             build()
         env = dict(os.environ, MARROWBY_MEASURE_XVFB="1")
         argv = [sys.executable, os.path.abspath(__file__)] + sys.argv[1:] + ["--no-build"]
-        os.execve("/bin/bash", ["bash", os.path.join(ROOT, "scripts", "with-xvfb")] + argv, env)
+        argv = ["bash", os.path.join(ROOT, "scripts", "with-xvfb")] + argv
+        if args.nice is not None:
+            argv = ["nice", "-n", str(args.nice)] + argv
+        os.execvpe(argv[0], argv, env)
 
+    global DATA
+    if args.data:
+        DATA = os.path.abspath(args.data)
     if args.seconds is None:
         args.seconds = 600 if args.what == "soak" else 10
     with tempfile.TemporaryDirectory() as tmp:
         if args.what == "frame":
             print("load %s" % load())
-            r = subprocess.run([exe("bench_frame"), "--frames", str(args.frames)])
+            r = subprocess.run([exe("bench_frame"), "--frames", str(args.frames), "--data", DATA])
             print("load %s" % load())
             sys.exit(r.returncode)
         elif args.what == "tickrate":
