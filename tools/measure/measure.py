@@ -333,7 +333,7 @@ def cpu_name():
 
 
 def main():
-    p = argparse.ArgumentParser(description=__doc__)
+    p = argparse.ArgumentParser(description="Measures the demo under a private Xvfb.")
     p.add_argument("what", choices=["frame", "tickrate", "startup", "callgrind", "soak", "all"])
     p.add_argument("--no-build", action="store_true", help="use the build as it is")
     p.add_argument("--frames", type=int, default=500, help="benchmark frames per case")
