@@ -15,7 +15,9 @@ uint32_t bits(float f) {
     return u;
 }
 
-void resetClocks() { spinClock = tiltClock = scrollClock = 0; }
+void resetClocks() {
+    spinClock = tiltClock = scrollClock = 0;
+}
 
 void tick(int n) {
     for (int i = 0; i < n; ++i) {
