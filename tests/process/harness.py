@@ -4,7 +4,9 @@ in a fresh temporary working directory holding the data files (or replacements).
 The test script starts Xvfb; every case gets its own directory, so cases can
 remove, replace or break files without touching data/.
 """
+import io
 import os
+import pickle
 import shutil
 import signal
 import subprocess
@@ -118,3 +120,49 @@ def run_to_exit(workdir, timeout=20.0, **kw):
     err = d.stderr()
     d.finish()
     return status, err
+
+
+def escape(demo, win, tries=10):
+    """Presses Escape until the demo ends; its exit status, or None after `tries`
+    presses 2 s apart. A key that arrives before the first tick has registered the
+    keyboard callback is lost, which a loaded machine can delay."""
+    for _ in range(tries):
+        demo.key(win, "Escape")
+        status = demo.wait(2)
+        if status is not None:
+            return status
+    return None
+
+
+def trace_demo(workdir, seconds):
+    """Runs the demo under apitrace for about `seconds`, ends it with Escape, and
+    returns (exit status, calls): each call as (number, name, args dict, result),
+    apitrace's own fake calls left out, values exact as `apitrace pickle` gives them."""
+    trace = os.path.join(workdir, "run.trace")
+    # In the sanitizer build apitrace's wrapper library loads before ASan's runtime.
+    asan = os.environ.get("ASAN_OPTIONS", "detect_leaks=0") + ":verify_asan_link_order=0"
+    demo = Demo(workdir, env={"ASAN_OPTIONS": asan},
+                wrapper=["apitrace", "trace", "--api", "gl", "-o", trace])
+    try:
+        win = demo.window(timeout=30)
+        if win is None:
+            raise AssertionError("no window; stderr: %r" % demo.stderr()[-400:])
+        time.sleep(seconds)
+        status = escape(demo, win)
+    finally:
+        demo.finish()
+    out = subprocess.run(["apitrace", "pickle", "-s", trace], capture_output=True,
+                         check=True).stdout
+    import sys
+    sys.path.insert(0, "/usr/lib/apitrace/scripts")
+    import unpickle  # noqa: F401  (apitrace's pickles name its classes)
+    calls = []
+    f = io.BytesIO(out)
+    while True:
+        try:
+            number, name, args, result, flags = pickle.load(f)
+        except EOFError:
+            break
+        if not flags & 1:
+            calls.append((number, name, dict(args), result))
+    return status, calls

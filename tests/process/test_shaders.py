@@ -4,12 +4,9 @@ empty, directories or named pipes. Every shader failure must end the process wit
 status 255 before the window's first frame and before the music, printing the
 exact messages (or nothing, for a file that cannot be read whole).
 """
-import io
 import os
-import pickle
 import re
 import shutil
-import subprocess
 import sys
 import tempfile
 import time
@@ -41,35 +38,14 @@ LOOKUPS = ["vertex", "vnormal", "texcoords", "modelview", "normalview", "project
 def traced_calls(workdir):
     """Runs the demo under apitrace until Escape; returns its calls up to the first
     frame as (name, args, result) without apitrace's own fake calls."""
-    trace = os.path.join(workdir, "run.trace")
-    # The tracer is preloaded ahead of the sanitizer runtime of a sanitizer build.
-    asan = os.environ.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0"
-    demo = harness.Demo(workdir, env={"ASAN_OPTIONS": asan},
-                        wrapper=["apitrace", "trace", "--api", "gl", "-o", trace])
-    try:
-        win = demo.window(timeout=30)
-        assert win is not None, demo.stderr()[-400:]
-        time.sleep(0.5)
-        demo.key(win, "Escape")
-        assert demo.wait(20) == 0
-    finally:
-        demo.finish()
-    sys.path.insert(0, "/usr/lib/apitrace/scripts")
-    import unpickle  # noqa: F401  (apitrace's pickles name its classes)
-    out = subprocess.run(["apitrace", "pickle", "-s", trace], capture_output=True,
-                         check=True).stdout
-    f = io.BytesIO(out)
-    calls = []
-    while True:
-        try:
-            _, name, args, result, flags = pickle.load(f)
-        except EOFError:
-            break
+    status, calls = harness.trace_demo(workdir, 0.5)
+    assert status == 0, status
+    startup = []
+    for _, name, args, result in calls:
         if name == "glClear":
             break
-        if not flags & 1:
-            calls.append((name, dict(args), result))
-    return calls
+        startup.append((name, args, result))
+    return startup
 
 
 class Case(unittest.TestCase):

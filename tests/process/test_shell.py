@@ -4,7 +4,6 @@ import os
 import struct
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
 
@@ -48,8 +47,7 @@ class Shell(unittest.TestCase):
             demo.key(win, key)
         time.sleep(0.5)
         self.assertIsNone(demo.proc.poll(), "a key other than Escape ended the demo")
-        demo.key(win, "Escape")
-        self.assertEqual(demo.wait(10), 0)
+        self.assertEqual(harness.escape(demo, win), 0)
         self.assertEqual(demo.stderr(), b"")
 
     def test_closing_the_window_ends_the_demo(self):
@@ -73,8 +71,7 @@ class Shell(unittest.TestCase):
                     win = demo.window()
                     self.assertIsNotNone(win, "no window; stderr: %r" % demo.stderr())
                     time.sleep(0.5)
-                    demo.key(win, "Escape")
-                    self.assertEqual(demo.wait(10), 0)
+                    self.assertEqual(harness.escape(demo, win), 0)
                     self.assertEqual(demo.stderr(), b"")
                 finally:
                     demo.finish()
@@ -91,8 +88,7 @@ class Shell(unittest.TestCase):
             if os.path.exists(raw) and os.path.getsize(raw) >= 3 * 44100 * 4:
                 break
             time.sleep(0.1)
-        demo.key(win, "Escape")
-        self.assertEqual(demo.wait(10), 0)
+        self.assertEqual(harness.escape(demo, win), 0)
         with open(raw, "rb") as f:
             data = f.read()
         frames = len(data) // 4

@@ -4,19 +4,15 @@ named pipe. Each failure prints exactly its two lines, in order, naming the file
 program passed it; the program keeps running with its window, and Escape ends it with
 status 0. A traced run shows the other three images reaching GL as stored.
 """
-import io
 import os
-import pickle
 import shutil
 import struct
-import subprocess
 import sys
 import threading
 import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-sys.path.insert(0, "/usr/lib/apitrace/scripts")
 import harness  # noqa: E402
 
 TEXTURES = ["texture.tga", "texture2.tga", "texture3.tga", "texture4.tga"]
@@ -44,16 +40,7 @@ def two_lines(message, name):
     return message.replace(b"%s", name.encode()) + FAILED.replace(b"%s", name.encode())
 
 
-def escape(demo, win):
-    """Presses Escape until the demo ends; its exit status, or None after 20 s. A key
-    that arrives before the first tick has registered the keyboard callback is lost,
-    which a loaded machine can delay, so one press is not enough."""
-    for _ in range(10):
-        demo.key(win, "Escape")
-        status = demo.wait(2)
-        if status is not None:
-            return status
-    return None
+escape = harness.escape
 
 
 class Textures(unittest.TestCase):
@@ -138,31 +125,10 @@ class Textures(unittest.TestCase):
         for n in TEXTURES[:1] + TEXTURES[2:]:
             with open(os.path.join(d, n), "rb") as f:
                 files[n] = f.read()
-        trace = os.path.join(d, "run.trace")
-        # apitrace's wrapper is loaded before a sanitizer build's runtime: let it.
-        asan = os.environ.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0"
-        demo = harness.Demo(d, env={"ASAN_OPTIONS": asan},
-                            wrapper=["apitrace", "trace", "--api", "gl", "-o", trace])
-        try:
-            win = demo.window(timeout=30)
-            self.assertIsNotNone(win, "no window; stderr: %r" % demo.stderr())
-            time.sleep(1.0)
-            self.assertEqual(escape(demo, win), 0)
-        finally:
-            demo.finish()
-        out = subprocess.run(["apitrace", "pickle", "-s", trace], capture_output=True,
-                             check=True).stdout
-        import unpickle  # noqa: F401  (apitrace's pickles name its classes)
+        status, calls = harness.trace_demo(d, 1.0)
+        self.assertEqual(status, 0)
         uploads, generated = [], 0
-        f = io.BytesIO(out)
-        while True:
-            try:
-                _, name, args, _, flags = pickle.load(f)
-            except EOFError:
-                break
-            if flags & 1:
-                continue
-            args = dict(args)
+        for _, name, args, _ in calls:
             if name == "glGenTextures":
                 generated += 1
             elif name == "glTexImage2D":

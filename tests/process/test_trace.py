@@ -2,18 +2,13 @@
 buffers, and every frame's sequence, bindings and matrices, the matrices compared
 bit for bit with the independent Python model for the tick count of each frame."""
 import os
-import pickle
-import subprocess
 import sys
-import time
 import unittest
 
 HERE = os.path.dirname(__file__)
 sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(HERE, "..", "model"))
-sys.path.insert(0, "/usr/lib/apitrace/scripts")
 import harness  # noqa: E402
-import unpickle  # noqa: E402,F401  (apitrace's pickles name its classes)
 import scene_model as sm  # noqa: E402
 from fmodel import bits  # noqa: E402
 
@@ -22,34 +17,7 @@ LOOKUPS = ["vertex", "vnormal", "texcoords", "modelview", "normalview", "project
 
 
 def trace_demo(workdir, seconds=2.0):
-    """Runs the demo under apitrace, ends it with Escape, returns (status, calls)."""
-    trace = os.path.join(workdir, "run.trace")
-    # In the sanitizer build apitrace's wrapper library loads before ASan's runtime.
-    env = {"ASAN_OPTIONS": "detect_leaks=0:verify_asan_link_order=0"}
-    demo = harness.Demo(workdir, env=env,
-                        wrapper=["apitrace", "trace", "--api", "gl", "-o", trace])
-    try:
-        win = demo.window(timeout=30)
-        if win is None:
-            raise AssertionError("no window; stderr: %r" % demo.stderr())
-        time.sleep(seconds)
-        demo.key(win, "Escape")
-        status = demo.wait(20)
-    finally:
-        demo.finish()
-    out = subprocess.run(["apitrace", "pickle", "-s", trace], capture_output=True,
-                         check=True).stdout
-    calls = []
-    f = __import__("io").BytesIO(out)
-    while True:
-        try:
-            number, name, args, result, flags = pickle.load(f)
-        except EOFError:
-            break
-        if flags & 1:  # apitrace's own fake calls
-            continue
-        calls.append((number, name, dict(args), result))
-    return status, calls
+    return harness.trace_demo(workdir, seconds)
 
 
 def matbits(values):
