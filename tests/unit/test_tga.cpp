@@ -211,27 +211,13 @@ TEST(LoadTga, NamesTheFileAsPassed) {
 
 // readTga on the read end of a pipe while a thread writes `bytes` into it and closes it.
 Loaded readFromPipe(const Bytes& bytes) {
-    int fds[2];
-    EXPECT_EQ(pipe(fds), 0);
-    std::thread writer([&] {
-        size_t done = 0;
-        while (done < bytes.size()) {
-            ssize_t n = write(fds[1], bytes.data() + done, bytes.size() - done);
-            if (n <= 0) {
-                break;
-            }
-            done += size_t(n);
-        }
-        close(fds[1]);
+    return readThroughPipe(bytes, [](FILE* f) {
+        Loaded r;
+        testing::internal::CaptureStderr();
+        r.pixels = readTga(f, "pipe.tga", &r.width, &r.height, &r.hasAlpha);
+        r.err = testing::internal::GetCapturedStderr();
+        return r;
     });
-    FILE* f = fdopen(fds[0], "rb");
-    Loaded r;
-    testing::internal::CaptureStderr();
-    r.pixels = readTga(f, "pipe.tga", &r.width, &r.height, &r.hasAlpha);
-    r.err = testing::internal::GetCapturedStderr();
-    writer.join();
-    std::fclose(f);
-    return r;
 }
 
 TEST(ReadTga, APipeDeliversTheSameImage) {

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -118,4 +119,29 @@ inline std::string writeScratch(const std::string& name, const Bytes& bytes) {
         std::fclose(f);
     }
     return path;
+}
+
+// Calls read(stream) on the read end of a pipe while a thread writes `bytes` into it
+// and closes it, and returns what read returned.
+template <typename Read> auto readThroughPipe(const Bytes& bytes, Read read) {
+    int fds[2] = {-1, -1};
+    if (pipe(fds) != 0) {
+        std::abort();
+    }
+    std::thread writer([&] {
+        size_t done = 0;
+        while (done < bytes.size()) {
+            ssize_t n = write(fds[1], bytes.data() + done, bytes.size() - done);
+            if (n <= 0) {
+                break;
+            }
+            done += size_t(n);
+        }
+        close(fds[1]);
+    });
+    FILE* stream = fdopen(fds[0], "rb");
+    auto result = read(stream);
+    writer.join();
+    std::fclose(stream);
+    return result;
 }

@@ -109,27 +109,12 @@ Outcome watchFile(const std::string& path) {
 }
 
 Outcome watchPipe(const Bytes& bytes) {
-    int fds[2];
-    EXPECT_EQ(pipe(fds), 0);
-    std::thread writer([&] {
-        size_t done = 0;
-        while (done < bytes.size()) {
-            ssize_t n = write(fds[1], bytes.data() + done, bytes.size() - done);
-            if (n <= 0) {
-                break;
-            }
-            done += size_t(n);
-        }
-        close(fds[1]);
+    return readThroughPipe(bytes, [](FILE* f) {
+        return watch([&] {
+            int w, h, a;
+            return readTga(f, "pipe.tga", &w, &h, &a);
+        });
     });
-    FILE* f = fdopen(fds[0], "rb");
-    Outcome o = watch([&] {
-        int w, h, a;
-        return readTga(f, "pipe.tga", &w, &h, &a);
-    });
-    writer.join();
-    std::fclose(f);
-    return o;
 }
 
 // A header claiming a huge image, followed by a few bytes of pixels: 30 bytes in all
