@@ -16,6 +16,9 @@ GLuint linkShaderProgram(GLuint vertexShader, GLuint fragmentShader);
 using InfoLogFetcher = void (*)(GLuint object, GLsizei maxLength, GLsizei* written, GLchar* log);
 // Writes the object's info log to stderr as fetchLog gives it, at most 65534 characters.
 void printInfoLog(GLuint object, InfoLogFetcher fetchLog);
+struct RenderResources;
+// Looks up the program's three attributes and four uniforms, in that order, into *r.
+void lookUpShaderInputs(GLuint program, RenderResources* r);
 // Compiles and links "simple.vert" and "simple.frag" into renderResources.shaderProgram
 // and looks up the seven inputs; any failure ends the process with status -1.
 void buildShaderProgram();

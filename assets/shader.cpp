@@ -62,15 +62,18 @@ void buildShaderProgram() {
     GLuint vertexShader = compileShaderFile("simple.vert", GL_VERTEX_SHADER);
     // Read only once the vertex stage has compiled.
     GLuint fragmentShader = compileShaderFile("simple.frag", GL_FRAGMENT_SHADER);
-    GLuint program = linkShaderProgram(vertexShader, fragmentShader);
-    renderResources.shaderProgram = program;
+    renderResources.shaderProgram = linkShaderProgram(vertexShader, fragmentShader);
+    lookUpShaderInputs(renderResources.shaderProgram, &renderResources);
+}
+
+void lookUpShaderInputs(GLuint program, RenderResources* r) {
     // The linker chose the attribute locations; an input the program does not use
     // keeps -1 and the frame goes on with it.
-    renderResources.attribVertex = glGetAttribLocation(program, "vertex");
-    renderResources.attribNormal = glGetAttribLocation(program, "vnormal");
-    renderResources.attribTexcoords = glGetAttribLocation(program, "texcoords");
-    renderResources.uniformModelview = glGetUniformLocation(program, "modelview");
-    renderResources.uniformNormalview = glGetUniformLocation(program, "normalview");
-    renderResources.uniformProjection = glGetUniformLocation(program, "projection");
-    renderResources.uniformTexture = glGetUniformLocation(program, "texture");
+    r->attribVertex = glGetAttribLocation(program, "vertex");
+    r->attribNormal = glGetAttribLocation(program, "vnormal");
+    r->attribTexcoords = glGetAttribLocation(program, "texcoords");
+    r->uniformModelview = glGetUniformLocation(program, "modelview");
+    r->uniformNormalview = glGetUniformLocation(program, "normalview");
+    r->uniformProjection = glGetUniformLocation(program, "projection");
+    r->uniformTexture = glGetUniformLocation(program, "texture");
 }

@@ -30,6 +30,7 @@
 #endif
 
 #include "app/app.h"
+#include "assets/assets.h"
 #include "offscreen.h"
 #include "render/render.h"
 
@@ -173,14 +174,7 @@ RenderResources floorResources(const RenderResources& demo) {
         std::fprintf(stderr, "floor program does not link\n");
         std::exit(1);
     }
-    const GLuint p = r.shaderProgram;
-    r.attribVertex = glGetAttribLocation(p, "vertex");
-    r.attribNormal = glGetAttribLocation(p, "vnormal");
-    r.attribTexcoords = glGetAttribLocation(p, "texcoords");
-    r.uniformModelview = glGetUniformLocation(p, "modelview");
-    r.uniformNormalview = glGetUniformLocation(p, "normalview");
-    r.uniformProjection = glGetUniformLocation(p, "projection");
-    r.uniformTexture = glGetUniformLocation(p, "texture");
+    lookUpShaderInputs(r.shaderProgram, &r);
     const GLint locations[] = {r.attribVertex,     r.attribNormal,      r.attribTexcoords,
                                r.uniformModelview, r.uniformNormalview, r.uniformProjection,
                                r.uniformTexture};
