@@ -1,31 +1,8 @@
-// The application shell: the process-wide resources and animation clocks, the
-// start-up steps, the music, and the timer and keyboard callbacks.
+// The application shell: the start-up steps, the music, and the timer and keyboard
+// callbacks. The state the frame shares with them is in state.h.
 #pragma once
 
-#include <GL/glew.h>
-
-// Every GL name and shader location the frame reads. Only start-up writes it
-// (geometry, textures, shader program, in that order); every frame reads it.
-struct RenderResources {
-    GLuint shaderProgram;
-    GLint attribVertex, attribNormal, attribTexcoords;
-    GLint uniformModelview, uniformNormalview, uniformProjection, uniformTexture;
-    GLuint vertexBuffer;
-    GLuint quadIndexBuffers[5];
-    GLuint texture1, texture2, texture3, texture4; // 0 where the image failed to load
-};
-extern RenderResources renderResources;
-
-// The animation clocks: they count ticks, not time, start at 0 and never wrap.
-// Only onTick (through advanceClocks) writes them; the frame reads them.
-extern float spinClock;
-extern float tiltClock;
-extern float scrollClock;
-
-// Per-tick steps, double constants added to the float clocks.
-constexpr double kSpinStep = 0.02;
-constexpr double kTiltStep = 0.035;
-constexpr double kScrollStep = 0.03;
+#include "app/state.h"
 
 // One clock step: the double step added in double precision, rounded to float on store.
 float clockStep(float clock, double step);

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/app.h"
+#include "app/state.h"
 
 void printInfoLog(GLuint object, InfoLogFetcher fetchLog) {
     // GL writes at most 65534 characters and a NUL; the last byte stays a NUL in

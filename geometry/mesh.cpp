@@ -4,7 +4,7 @@
 
 #include <GL/glew.h>
 
-#include "app/app.h"
+#include "app/state.h"
 
 // Every vertex lies at z = 0 with w = 1 and faces +z. Quads 2 and 3 share their
 // square and differ only in t, which runs the other way on quad 3.

@@ -7,7 +7,7 @@
 #include <GL/freeglut.h>
 #include <cstdint>
 
-#include "app/app.h"
+#include "app/state.h"
 
 namespace {
 
