@@ -19,6 +19,8 @@ void createWindow(int* argc, char** argv);
 void setFixedGlState();
 // Loads the four textures into renderResources, in order; failures leave 0.
 void loadTextures();
+// Keeps the platform's audio driver from printing on stderr (ALSA on Linux).
+void quietAudioDriverMessages();
 // Starts "marrowby.ogg" looping on the default output; every failure is silent.
 void startMusic();
 // Runs start-up in order and enters the GLUT main loop, which never returns.

@@ -3,15 +3,15 @@
 // without the file the demo runs silently.
 #include "app/app.h"
 
+#include <SDL2/SDL.h>
 #include <SDL2/SDL_mixer.h>
-#include <alsa/asoundlib.h>
-
-// ALSA reports a missing sound card on stderr through its default handler; the
-// demo's stderr carries only asset messages, so the handler says nothing.
-static void quietAlsaError(const char*, int, const char*, int, const char*, ...) {}
 
 void startMusic() {
-    snd_lib_error_set_handler(quietAlsaError);
+    quietAudioDriverMessages();
+    // Starting SDL's audio would otherwise install SIGINT and SIGTERM handlers that
+    // turn the signals into quit events nobody reads: Ctrl+C and kill must end the
+    // demo as they end any console program.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     Mix_OpenAudio(44100, MIX_DEFAULT_FORMAT, 2, 2048);
     // Mix_LoadMUS streams the file rather than decoding it whole; the handle is
     // used once, to start playback, and never released.
