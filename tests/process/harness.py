@@ -21,6 +21,13 @@ DATA_FILES = ["simple.vert", "simple.frag", "texture.tga", "texture2.tga", "text
 TITLE = "marrowby &c &c"
 
 
+def _as_from_a_terminal():
+    # A process started in the background by a script or CI runner inherits SIGINT
+    # ignored; from a terminal both signals arrive with their default action.
+    signal.signal(signal.SIGINT, signal.SIG_DFL)
+    signal.signal(signal.SIGTERM, signal.SIG_DFL)
+
+
 def make_workdir(omit=(), replace=None):
     """A temporary directory with the seven data files; `omit` names files left out,
     `replace` maps names to bytes (or None to leave the name free for the caller)."""
@@ -57,7 +64,7 @@ class Demo:
         self.by_pid = not wrapper
         self.proc = subprocess.Popen(list(wrapper) + [BIN], cwd=workdir, env=e,
                                      stdin=subprocess.DEVNULL, stdout=self._out,
-                                     stderr=self._err)
+                                     stderr=self._err, preexec_fn=_as_from_a_terminal)
 
     def window(self, timeout=20.0):
         """The window id of the demo's window, waiting until it is mapped; None if the

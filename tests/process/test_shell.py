@@ -1,6 +1,7 @@
 """The application shell as a process: window, keys, closing, silent audio failures,
 and the music playing in a loop."""
 import os
+import signal
 import struct
 import subprocess
 import sys
@@ -75,6 +76,20 @@ class Shell(unittest.TestCase):
                     self.assertEqual(demo.stderr(), b"")
                 finally:
                     demo.finish()
+
+    def test_ctrl_c_and_kill_end_the_demo(self):
+        # Each signal ends the demo by its default action, whether the music plays,
+        # has no file, or has no driver: starting the audio must not swallow them.
+        for sig in (signal.SIGINT, signal.SIGTERM):
+            for name, files, audio in [("music playing", {}, "dummy"),
+                                       ("no music file", dict(omit=("marrowby.ogg",)), "dummy"),
+                                       ("no audio driver", {}, "no-such-driver")]:
+                with self.subTest(signal=sig.name, case=name):
+                    demo, win = self.start(harness.make_workdir(**files), audio=audio)
+                    time.sleep(0.3)
+                    demo.proc.send_signal(sig)
+                    self.assertEqual(demo.wait(5), -sig, "the demo did not end by the signal")
+                    self.assertEqual(demo.stderr(), b"")
 
     def test_music_plays_and_loops(self):
         work = harness.make_workdir(omit=("marrowby.ogg",))
