@@ -5,6 +5,7 @@ make again.
 Usage: reproduce.py GENERATOR DATA_DIR
 """
 import os
+import struct
 import subprocess
 import sys
 import tempfile
@@ -47,6 +48,22 @@ class Reproduce(unittest.TestCase):
                     self.fail("%s differs from the committed copy: %d bytes against %d, first "
                               "difference at byte %d; regenerate with the generator" %
                               (name, len(fresh), len(committed), first))
+
+
+class Icons(unittest.TestCase):
+    def test_icons_are_reproduced_at_their_sizes(self):
+        committed = os.path.join(DATA, "..", "packaging", "icons")
+        with tempfile.TemporaryDirectory(prefix="gen-icons-") as d:
+            r = subprocess.run([GENERATOR, "--icons", d], capture_output=True, timeout=120)
+            self.assertEqual((r.returncode, r.stdout + r.stderr), (0, b""))
+            self.assertEqual(sorted(os.listdir(d)), sorted(os.listdir(committed)))
+            for name in os.listdir(d):
+                with self.subTest(name):
+                    fresh = open(os.path.join(d, name), "rb").read()
+                    size = int(name.split("-")[1].split(".")[0])
+                    self.assertEqual(struct.unpack(">II", fresh[16:24]), (size, size))
+                    self.assertEqual(fresh, open(os.path.join(committed, name), "rb").read(),
+                                     "regenerate with gen-assets --icons packaging/icons")
 
 
 class ShortLoop(unittest.TestCase):

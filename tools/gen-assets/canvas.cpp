@@ -2,6 +2,8 @@
 // the TGA encoding that turns a canvas round to suit the quad it is shown on.
 #include "gen_assets.h"
 
+#include <png.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -136,5 +138,33 @@ std::vector<unsigned char> encodeTga(const Canvas& canvas, Orientation orientati
             }
         }
     }
+    return out;
+}
+
+std::vector<unsigned char> encodePng(const Canvas& canvas) {
+    std::vector<unsigned char> a;
+    const std::vector<double> rgb = bleedColours(canvas, a);
+    std::vector<unsigned char> pixels;
+    pixels.reserve(a.size() * 4);
+    for (size_t i = 0; i < a.size(); ++i) {
+        for (int c = 0; c < 3; ++c) {
+            pixels.push_back(toByte(rgb[i * 3 + c]));
+        }
+        pixels.push_back(a[i]);
+    }
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = png_uint_32(canvas.width);
+    image.height = png_uint_32(canvas.height);
+    image.format = PNG_FORMAT_RGBA;
+    png_alloc_size_t size = 0;
+    if (!png_image_write_to_memory(&image, nullptr, &size, 0, pixels.data(), 0, nullptr)) {
+        return {};
+    }
+    std::vector<unsigned char> out(size);
+    if (!png_image_write_to_memory(&image, out.data(), &size, 0, pixels.data(), 0, nullptr)) {
+        return {};
+    }
+    out.resize(size);
     return out;
 }

@@ -50,6 +50,8 @@ enum Orientation {
 // that a quad with the given orientation shows the canvas as drawn. Transparent
 // pixels take the colour of their neighbours so that filtering adds no dark fringe.
 std::vector<unsigned char> encodeTga(const Canvas& canvas, Orientation orientation, bool alpha);
+// The bytes of a PNG of the canvas (8-bit straight RGBA, as drawn); empty on failure.
+std::vector<unsigned char> encodePng(const Canvas& canvas);
 
 // ---- lettering ----
 
@@ -76,10 +78,14 @@ std::vector<double> strokeDistance(const Canvas& canvas, const std::vector<Segme
 
 // ---- the four images ----
 
+// The sizes of the program's icon, in pixels.
+constexpr int kIconSizes[] = {48, 128, 256};
+
 // The frame drawn on the three nested spinning squares: a band with a clear middle.
 Canvas drawFrameImage();
-// The emblem on the top quad: a badge and the name, transparent around them.
-Canvas drawEmblemImage();
+// The emblem on the top quad (512 pixels square), also the program's icon at other
+// sizes: a badge and the name, transparent around them.
+Canvas drawEmblemImage(int size = 512);
 // One tile of the scrolling field: soft translucent shapes, clear at the edges.
 Canvas drawTileImage();
 // The upright backdrop panel, opaque.

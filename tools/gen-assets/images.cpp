@@ -139,8 +139,8 @@ Canvas drawFrameImage() {
     return canvas;
 }
 
-Canvas drawEmblemImage() {
-    Canvas canvas = makeCanvas(512, 512);
+Canvas drawEmblemImage(int size) {
+    Canvas canvas = makeCanvas(size, size);
     const double disc = 0.56, ring = 0.74;
     // Slate ring round a terracotta disc, lit from the upper left.
     paint(canvas, [&](DesignPoint p, double px, double* a) {

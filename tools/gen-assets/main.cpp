@@ -1,13 +1,16 @@
 // Entry point of the asset generator: writes the four images and the music into
-// a folder (data/ for the committed copies), or a short loop of the music alone.
+// a folder (data/ for the committed copies), the program's icons, or a short loop
+// of the music alone.
 #include "gen_assets.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 static int usage() {
     std::fprintf(stderr, "usage: gen-assets [--images-only] DIR\n"
+                         "       gen-assets --icons DIR\n"
                          "       gen-assets --loop-bars N FILE.ogg\n");
     return 2;
 }
@@ -41,6 +44,18 @@ int main(int argc, char** argv) {
             return usage();
         }
         return writeMusic(argv[3], bars) ? 0 : 1;
+    }
+    if (argc == 3 && std::strcmp(argv[1], "--icons") == 0) {
+        // The emblem drawn afresh at each size a desktop asks for, not scaled down.
+        for (int size : kIconSizes) {
+            const std::vector<unsigned char> png = encodePng(drawEmblemImage(size));
+            const std::string path =
+                std::string(argv[2]) + "/marrowby-" + std::to_string(size) + ".png";
+            if (png.empty() || !writeFile(path, png)) {
+                return 1;
+            }
+        }
+        return 0;
     }
     bool images = true, music = true;
     std::string dir;

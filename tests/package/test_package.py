@@ -1,0 +1,103 @@
+"""The release artefacts that scripts/package gathered into MARROWBY_DIST: the Debian
+package checked by lintian and the validators and, as root, installed and started
+as a user would; the checksums and the other platforms' archives."""
+import os
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+import zipfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "process"))
+import harness  # noqa: E402
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+DIST = os.environ["MARROWBY_DIST"]
+
+
+def read(path):
+    with open(path) as f:
+        return f.read()
+
+
+VERSION = read(os.path.join(ROOT, "VERSION")).strip()
+DEB = os.path.join(DIST, f"marrowby_{VERSION}_amd64.deb")
+harness.DATA = os.path.join(ROOT, "data")
+
+
+def run(*cmd, **kw):
+    return subprocess.run(cmd, capture_output=True, text=True, **kw)
+
+
+class Artefacts(unittest.TestCase):
+    def test_checksums_cover_every_artefact(self):
+        sums = read(os.path.join(DIST, "SHA256SUMS")).split()[1::2]
+        expected = [os.path.basename(DEB)]
+        if os.path.exists(os.path.join(ROOT, "scripts", "build-web")):
+            expected.append(f"marrowby-{VERSION}-web.tar.gz")
+        if os.path.exists(os.path.join(ROOT, "scripts", "build-windows")):
+            expected.append(f"marrowby-{VERSION}-windows-x86_64.zip")
+        self.assertEqual(sorted(sums), sorted(expected))
+        self.assertEqual(run("sha256sum", "--check", "--strict", "SHA256SUMS",
+                             cwd=DIST).returncode, 0)
+
+    def test_windows_zip_unpacks_to_one_folder(self):
+        path = os.path.join(DIST, f"marrowby-{VERSION}-windows-x86_64.zip")
+        if not os.path.exists(path):
+            self.skipTest("no Windows build in this tree")
+        names = zipfile.ZipFile(path).namelist()
+        self.assertEqual({n.split("/")[0] for n in names}, {f"marrowby-{VERSION}"})
+        for f in harness.DATA_FILES + ["marrowby.exe", "README.txt"]:
+            self.assertIn(f"marrowby-{VERSION}/{f}", names)
+
+
+class DebianPackage(unittest.TestCase):
+    def test_lintian_finds_no_error_or_warning(self):
+        r = run("lintian", "--fail-on", "error,warning", DEB)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+
+    def test_desktop_entry_and_metadata_validate(self):
+        with tempfile.TemporaryDirectory() as tree:
+            subprocess.run(["dpkg-deb", "-x", DEB, tree], check=True)
+            share = os.path.join(tree, "usr", "share")
+            desktop = os.path.join(share, "applications", "org.marrowby.Marrowby.desktop")
+            r = run("desktop-file-validate", desktop)
+            self.assertEqual((r.returncode, r.stdout), (0, ""))
+            r = run("appstreamcli", "validate", "--no-net",
+                    os.path.join(share, "metainfo", "org.marrowby.Marrowby.metainfo.xml"))
+            self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+            self.assertIn("Icon=marrowby\n", read(desktop))
+            for size in (48, 128, 256):
+                self.assertTrue(os.path.exists(os.path.join(
+                    share, "icons", "hicolor", f"{size}x{size}", "apps", "marrowby.png")))
+
+    def test_installed_package_runs_from_the_path(self):
+        if os.geteuid() != 0:
+            self.skipTest("installing the package needs root; lintian and the validators ran")
+        apt = ["apt-get", "-o", "DPkg::Lock::Timeout=600", "-y", "-qq"]
+        env = dict(os.environ, DEBIAN_FRONTEND="noninteractive")
+        try:
+            r = run(*apt, "install", DEB, env=env)
+            self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+            data = "/usr/share/games/marrowby"
+            self.assertEqual(sorted(os.listdir(data)), sorted(harness.DATA_FILES))
+            # A Debian user's PATH has /usr/games; root's does not.
+            harness.BIN = "marrowby"
+            path = "/usr/games:" + os.environ.get("PATH", "/usr/bin:/bin")
+            demo = harness.Demo(tempfile.mkdtemp(prefix="marrowby-cwd-"), env={"PATH": path})
+            try:
+                win = demo.window()
+                self.assertIsNotNone(win, "no window; stderr: %r" % demo.stderr())
+                time.sleep(0.3)
+                self.assertEqual(harness.escape(demo, win), 0)
+                self.assertEqual(demo.stderr(), b"")
+            finally:
+                demo.finish()
+        finally:
+            subprocess.run([*apt, "purge", "marrowby"], env=env, capture_output=True)
+        self.assertFalse(os.path.exists("/usr/games/marrowby"), "the package was not removed")
+
+
+if __name__ == "__main__":
+    unittest.main()
