@@ -1,0 +1,120 @@
+"""A site served on 127.0.0.1 and opened in Debian's headless Chromium through
+chromium-driver, with the page's WebGL 2 context and Web Audio watched from before
+its own script runs. Used by the browser tests and tools/measure/web."""
+import functools
+import http.server
+import os
+import threading
+import time
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+
+# Runs in every document before the page: counts each frame's draws (a frame runs
+# from one clear to the next) and GL errors on the demo's canvas, and records the
+# buffer sources the demo's audio context starts and stops.
+WATCH = r"""
+window.__watch = {frames: [], draws: 0, modes: {}, errors: [], firstFrameAt: null,
+                  sources: [], exitStatus: null};
+(function () {
+  const w = window.__watch;
+  const getContext = HTMLCanvasElement.prototype.getContext;
+  HTMLCanvasElement.prototype.getContext = function (kind, attrs) {
+    const gl = getContext.call(this, kind, attrs);
+    if (!gl || this.id !== "canvas" || gl.__watched) return gl;
+    gl.__watched = true;
+    const clear = gl.clear, drawElements = gl.drawElements;
+    const frameEnd = () => {
+      const e = gl.getError();
+      if (e) w.errors.push(e);
+    };
+    gl.clear = function (mask) {
+      if (w.firstFrameAt === null) w.firstFrameAt = performance.now();
+      else { w.frames.push(w.draws); frameEnd(); }
+      w.draws = 0;
+      return clear.call(this, mask);
+    };
+    gl.drawElements = function (mode, count, type, offset) {
+      w.draws++;
+      w.modes[mode] = (w.modes[mode] || 0) + 1;
+      return drawElements.call(this, mode, count, type, offset);
+    };
+    return gl;
+  };
+  const createBufferSource = AudioContext.prototype.createBufferSource;
+  AudioContext.prototype.createBufferSource = function () {
+    const node = createBufferSource.call(this);
+    const s = {loop: null, duration: null, started: false, stopped: false};
+    w.sources.push(s);
+    const start = node.start, stop = node.stop;
+    node.start = function (...a) {
+      s.started = true; s.loop = node.loop; s.duration = node.buffer && node.buffer.duration;
+      return start.apply(this, a);
+    };
+    node.stop = function (...a) { s.stopped = true; return stop.apply(this, a); };
+    return node;
+  };
+})();
+"""
+
+
+class Quiet(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+
+class Browser:
+    """One server and one headless Chromium on a site folder."""
+
+    def __init__(self, site, size=(1280, 800)):
+        self.server = http.server.ThreadingHTTPServer(
+            ("127.0.0.1", 0), functools.partial(Quiet, directory=site))
+        threading.Thread(target=self.server.serve_forever, daemon=True).start()
+        self.url = "http://127.0.0.1:%d/" % self.server.server_address[1]
+        options = webdriver.ChromeOptions()
+        options.binary_location = "/usr/bin/chromium"
+        for a in ("--headless=new", "--no-sandbox", "--enable-unsafe-swiftshader",
+                  "--window-size=%d,%d" % size, "--autoplay-policy=no-user-gesture-required"):
+            options.add_argument(a)
+        options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
+        self.driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+        self.driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": WATCH})
+        self.console = []
+
+    def open(self, path=""):
+        self.driver.get(self.url + path)
+
+    def js(self, script, *args):
+        return self.driver.execute_script(script, *args)
+
+    def wait(self, script, timeout=60.0):
+        """Waits until the expression is truthy; its value, or None on timeout."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            v = self.js("return " + script)
+            if v:
+                return v
+            time.sleep(0.1)
+        return None
+
+    def errors(self):
+        """Console entries of level SEVERE since the last call."""
+        self.console += self.driver.get_log("browser")
+        severe = [e for e in self.console if e["level"] == "SEVERE"]
+        self.console = []
+        return severe
+
+    def watch_exit(self):
+        # The page's own onExit still runs; the status is kept for the test.
+        self.js("const f = Module.onExit; Module.onExit = s => {"
+                " window.__watch.exitStatus = s; f(s); };")
+
+    def escape(self):
+        from selenium.webdriver.common.action_chains import ActionChains
+        from selenium.webdriver.common.keys import Keys
+        ActionChains(self.driver).send_keys(Keys.ESCAPE).perform()
+
+    def close(self):
+        self.driver.quit()
+        self.server.shutdown()
+        self.server.server_close()
