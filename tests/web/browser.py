@@ -14,7 +14,7 @@ from selenium.webdriver.chrome.service import Service
 # from one clear to the next) and GL errors on the demo's canvas, and records the
 # buffer sources the demo's audio context starts and stops.
 WATCH = r"""
-window.__watch = {frames: [], draws: 0, modes: {}, errors: [], firstFrameAt: null,
+window.__watch = {frames: [], times: [], draws: 0, modes: {}, errors: [], firstFrameAt: null,
                   sources: [], exitStatus: null};
 (function () {
   const w = window.__watch;
@@ -29,7 +29,8 @@ window.__watch = {frames: [], draws: 0, modes: {}, errors: [], firstFrameAt: nul
       if (e) w.errors.push(e);
     };
     gl.clear = function (mask) {
-      if (w.firstFrameAt === null) w.firstFrameAt = performance.now();
+      w.times.push(performance.now());
+      if (w.firstFrameAt === null) w.firstFrameAt = w.times[0];
       else { w.frames.push(w.draws); frameEnd(); }
       w.draws = 0;
       return clear.call(this, mask);
