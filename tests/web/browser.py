@@ -9,6 +9,8 @@ import time
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.action_chains import ActionChains
+from selenium.webdriver.common.keys import Keys
 
 # Runs in every document before the page: counts each frame's draws (a frame runs
 # from one clear to the next) and GL errors on the demo's canvas, and records the
@@ -17,39 +19,33 @@ WATCH = r"""
 window.__watch = {frames: [], times: [], draws: 0, modes: {}, errors: [], firstFrameAt: null,
                   sources: [], exitStatus: null};
 (function () {
-  const w = window.__watch;
-  const getContext = HTMLCanvasElement.prototype.getContext;
+  const w = window.__watch, getContext = HTMLCanvasElement.prototype.getContext;
   HTMLCanvasElement.prototype.getContext = function (kind, attrs) {
     const gl = getContext.call(this, kind, attrs);
     if (!gl || this.id !== "canvas" || gl.__watched) return gl;
-    gl.__watched = true;
     const clear = gl.clear, drawElements = gl.drawElements;
-    const frameEnd = () => {
-      const e = gl.getError();
-      if (e) w.errors.push(e);
-    };
+    gl.__watched = true;
     gl.clear = function (mask) {
       w.times.push(performance.now());
       if (w.firstFrameAt === null) w.firstFrameAt = w.times[0];
-      else { w.frames.push(w.draws); frameEnd(); }
+      else { w.frames.push(w.draws); const e = gl.getError(); if (e) w.errors.push(e); }
       w.draws = 0;
       return clear.call(this, mask);
     };
-    gl.drawElements = function (mode, count, type, offset) {
+    gl.drawElements = function (mode, ...rest) {
       w.draws++;
       w.modes[mode] = (w.modes[mode] || 0) + 1;
-      return drawElements.call(this, mode, count, type, offset);
+      return drawElements.call(this, mode, ...rest);
     };
     return gl;
   };
   const createBufferSource = AudioContext.prototype.createBufferSource;
   AudioContext.prototype.createBufferSource = function () {
-    const node = createBufferSource.call(this);
+    const node = createBufferSource.call(this), start = node.start, stop = node.stop;
     const s = {loop: null, duration: null, started: false, stopped: false};
     w.sources.push(s);
-    const start = node.start, stop = node.stop;
     node.start = function (...a) {
-      s.started = true; s.loop = node.loop; s.duration = node.buffer && node.buffer.duration;
+      Object.assign(s, {started: true, loop: node.loop, duration: node.buffer.duration});
       return start.apply(this, a);
     };
     node.stop = function (...a) { s.stopped = true; return stop.apply(this, a); };
@@ -57,7 +53,6 @@ window.__watch = {frames: [], times: [], draws: 0, modes: {}, errors: [], firstF
   };
 })();
 """
-
 
 class Quiet(http.server.SimpleHTTPRequestHandler):
     def log_message(self, *args):
@@ -111,8 +106,6 @@ class Browser:
                 " window.__watch.exitStatus = s; f(s); };")
 
     def escape(self):
-        from selenium.webdriver.common.action_chains import ActionChains
-        from selenium.webdriver.common.keys import Keys
         ActionChains(self.driver).send_keys(Keys.ESCAPE).perform()
 
     def close(self):

@@ -19,7 +19,7 @@ import picture  # noqa: E402
 import scene_model as sm  # noqa: E402
 from fmodel import bits  # noqa: E402
 with contextlib.redirect_stdout(io.StringIO()):  # it prints its table on import
-    from scene_expectations import frame_hash  # noqa: E402
+    from scene_expectations import fnv1a, frame_hash  # noqa: E402
 
 SITE = os.environ["MARROWBY_WEB_SITE"]
 TEST_BUILD = os.environ["MARROWBY_WEB_TEST"]
@@ -100,20 +100,25 @@ class TestBuild(unittest.TestCase):
 
     def test_matrices_are_bit_exact_in_webassembly(self):
         for ticks in (0, 1, 100, 1234, 100000):
-            got = self.b.js("return Module.ccall('webTestFrameDigest', 'string', ['number'],"
-                            " [arguments[0]])", ticks)
-            self.assertEqual(got, "%016x" % frame_hash(ticks), "after %d ticks" % ticks)
-        got = self.b.js("return Module.ccall('webTestProjectionBits', 'string', [], [])")
-        self.assertEqual(got.split(), ["%08x" % bits(x) for x in sm.projection()])
+            words = self.b.js("const p = Module.ccall('webTestFrameMatrices', 'number', ['number'],"
+                              " [arguments[0]]) >> 2;"
+                              "return Array.from(Module.HEAPU32.subarray(p, p + 411 * 16));", ticks)
+            self.assertEqual(fnv1a(words[:-16]), frame_hash(ticks), "after %d ticks" % ticks)
+            self.assertEqual(words[-16:], [bits(x) for x in sm.projection()])
 
     def test_frame_at_fixed_clocks_matches_the_reference(self):
-        rgb = base64.b64decode(self.b.js(
+        rgba = base64.b64decode(self.b.js(
             "const p = Module.ccall('webTestDrawAt', 'number', ['number', 'number', 'number'],"
-            " [0.7, 0.3, 3.1]); const px = Module.HEAPU8.subarray(p, p + 1280 * 720 * 3);"
+            " [0.7, 0.3, 3.1]); const px = Module.HEAPU8.subarray(p, p + 1280 * 720 * 4);"
             "let s = ''; for (let i = 0; i < px.length; i += 0x8000)"
             " s += String.fromCharCode.apply(null, px.subarray(i, i + 0x8000));"
             "return btoa(s);"))
-        ok, differing, worst, mean = picture.compare(rgb)
+        rgb = bytearray()
+        for y in reversed(range(720)):  # GL's rows run bottom to top
+            row = bytearray(rgba[y * 5120:(y + 1) * 5120])
+            del row[3::4]
+            rgb += row
+        ok, differing, worst, mean = picture.compare(bytes(rgb))
         print("\nweb picture: %d pixels over the slack, worst %d, mean %.3f"
               % (differing, worst, mean), file=sys.stderr)
         self.assertTrue(ok, "%d pixels differ by more than the slack" % differing)
@@ -134,6 +139,8 @@ class PageMessages(unittest.TestCase):
             self.assertIn(contains, text or "")
         finally:
             b.close()
+            if site != SITE:
+                shutil.rmtree(site)
 
     def test_no_webgl2(self):
         self.shows(SITE, "needs WebGL 2", before="const g = HTMLCanvasElement.prototype"
@@ -141,9 +148,7 @@ class PageMessages(unittest.TestCase):
                    " return k === 'webgl2' ? null : g.call(this, k, a); };")
 
     def test_download_fails(self):
-        d = site_copy(drop=["marrowby.data"])
-        self.shows(d, "could not be loaded")
-        shutil.rmtree(d)
+        self.shows(site_copy(drop=["marrowby.data"]), "could not be loaded")
 
     def test_shader_that_does_not_build(self):
         # The fragment shader's first bytes in the package, overwritten in place.
@@ -153,7 +158,6 @@ class PageMessages(unittest.TestCase):
             f.seek(data.index(b"#ifdef GL_ES"))
             f.write(b"not GLSL;")
         self.shows(d, "status -1")
-        shutil.rmtree(d)
 
 
 if __name__ == "__main__":
