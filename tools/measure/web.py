@@ -66,6 +66,8 @@ def main():
     p.add_argument("--skip", type=float, default=1.0, help="seconds after the first frame not counted")
     p.add_argument("--loads", type=int, default=3, help="page loads timed to the first frame")
     p.add_argument("--no-build", action="store_true", help="use the builds as they are")
+    p.add_argument("--nice", type=int, default=None,
+                   help="run everything at this nice value (negative needs root), as measure.py")
     args = p.parse_args()
 
     if os.environ.get("MARROWBY_MEASURE_XVFB") != "1":
@@ -74,6 +76,8 @@ def main():
         env = dict(os.environ, MARROWBY_MEASURE_XVFB="1")
         argv = ["bash", os.path.join(ROOT, "scripts", "with-xvfb"), sys.executable,
                 os.path.abspath(__file__)] + sys.argv[1:]
+        if args.nice is not None:
+            argv = ["nice", "-n", str(args.nice)] + argv
         os.execvpe(argv[0], argv, env)
 
     with tempfile.TemporaryDirectory() as tmp:
