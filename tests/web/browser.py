@@ -54,9 +54,7 @@ window.__watch = {frames: [], times: [], draws: 0, modes: {}, errors: [], firstF
 })();
 """
 
-class Quiet(http.server.SimpleHTTPRequestHandler):
-    def log_message(self, *args):
-        pass
+Quiet = type("Quiet", (http.server.SimpleHTTPRequestHandler,), {"log_message": lambda *a: None})
 
 
 class Browser:
@@ -75,10 +73,6 @@ class Browser:
         options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
         self.driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
         self.driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": WATCH})
-        self.console = []
-
-    def open(self, path=""):
-        self.driver.get(self.url + path)
 
     def js(self, script, *args):
         return self.driver.execute_script(script, *args)
@@ -95,10 +89,7 @@ class Browser:
 
     def errors(self):
         """Console entries of level SEVERE since the last call."""
-        self.console += self.driver.get_log("browser")
-        severe = [e for e in self.console if e["level"] == "SEVERE"]
-        self.console = []
-        return severe
+        return [e for e in self.driver.get_log("browser") if e["level"] == "SEVERE"]
 
     def watch_exit(self):
         # The page's own onExit still runs; the status is kept for the test.

@@ -27,8 +27,7 @@ GL_TRIANGLE_FAN = 6
 
 
 def site_copy(replace_from=None, drop=()):
-    """A temporary copy of the site; replace_from names a folder whose files replace
-    the site's, drop names files left out."""
+    """A temporary copy of the site, less `drop`, with the files of `replace_from`."""
     d = tempfile.mkdtemp(prefix="marrowby-site-")
     for name in os.listdir(SITE):
         if name not in drop:
@@ -42,9 +41,8 @@ class ShippedPage(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.b = Browser(SITE)
-        cls.b.open()
-        cls.running = cls.b.wait("document.getElementById('veil').hidden"
-                                 " && window.__watch.frames.length >= 10")
+        cls.b.driver.get(cls.b.url)
+        cls.b.wait("document.getElementById('veil').hidden && window.__watch.frames.length >= 10")
         cls.b.watch_exit()
 
     @classmethod
@@ -52,11 +50,10 @@ class ShippedPage(unittest.TestCase):
         cls.b.close()
 
     def test_1_loads_and_draws_205_quads_a_frame_without_errors(self):
-        self.assertTrue(self.running, "no ten frames after loading")
         self.assertEqual(self.b.driver.title, "marrowby &c &c")
         self.assertEqual(self.b.errors(), [])
         w = self.b.js("return window.__watch")
-        self.assertEqual(set(w["frames"]), {205})
+        self.assertEqual(set(w["frames"]), {205}, "no frames, or other than 205 draws")
         self.assertEqual(list(w["modes"]), [str(GL_TRIANGLE_FAN)])
         self.assertEqual(w["errors"], [])
         size = self.b.js("const c = document.getElementById('canvas'), r = c.getBoundingClientRect();"
@@ -89,7 +86,7 @@ class TestBuild(unittest.TestCase):
     def setUpClass(cls):
         cls.site = site_copy(replace_from=TEST_BUILD)
         cls.b = Browser(cls.site)
-        cls.b.open()
+        cls.b.driver.get(cls.b.url)
         cls.b.wait("document.getElementById('veil').hidden && window.__watch.frames.length")
 
     @classmethod
@@ -130,10 +127,8 @@ class PageMessages(unittest.TestCase):
     def shows(self, site, contains, before=""):
         b = Browser(site)
         try:
-            if before:
-                b.driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument",
-                                         {"source": before})
-            b.open()
+            b.driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": before})
+            b.driver.get(b.url)
             text = b.wait("(t => t.startsWith('Loading') ? '' : t)"
                           "(document.getElementById('message').textContent)", 30)
             self.assertIn(contains, text or "")

@@ -47,7 +47,7 @@ def page_rate(site, skip, seconds, loads):
     try:
         firsts = []
         for _ in range(loads):
-            b.open()
+            b.driver.get(b.url)
             firsts.append(b.wait("window.__watch.firstFrameAt"))
         time.sleep(skip + seconds + 0.5)
         times = b.js("return window.__watch.times")
