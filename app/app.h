@@ -10,8 +10,11 @@ float clockStep(float clock, double step);
 void advanceClocks();
 // GLUT timer callback: advance the clocks, request a redraw, re-arm, register onKey.
 void onTick(int value);
-// GLUT keyboard callback: Escape (27) ends the process with status 0.
+// GLUT keyboard callback: Escape (27) ends the demo through endDemo.
 void onKey(unsigned char key, int x, int y);
+// Ends the demo with status 0 and never returns: the process on a desktop, the
+// program's runtime (timers, drawing, music) in a web page.
+[[noreturn]] void endDemo();
 
 // Creates the window and GL context and loads the GL entry points.
 void createWindow(int* argc, char** argv);

@@ -2,7 +2,6 @@
 #include "app/app.h"
 
 #include <GL/freeglut.h>
-#include <cstdlib>
 
 float spinClock = 0;
 float tiltClock = 0;
@@ -29,6 +28,6 @@ void onTick(int /*value*/) {
 
 void onKey(unsigned char key, int /*x*/, int /*y*/) {
     if (key == 27) {
-        std::exit(0);
+        endDemo();
     }
 }

@@ -47,5 +47,14 @@ uint64_t tgaImageBytes(const TgaHeader& header);
 unsigned char* loadTga(const char* path, int* width, int* height, int* hasAlpha);
 // loadTga on a stream already open and left open; `path` only names it in messages.
 unsigned char* readTga(FILE* file, const char* path, int* width, int* height, int* hasAlpha);
+// The formats a TGA buffer is uploaded with: GL's internal format and the buffer's.
+struct PixelUpload {
+    GLint internalFormat;
+    GLenum format;
+};
+// Readies a loaded TGA buffer (blue, green, red and alpha bytes as stored) for
+// glTexImage2D and names its formats; a platform whose GL takes no BGR order
+// reorders the bytes in place. Defined per platform.
+PixelUpload preparePixelUpload(unsigned char* pixels, int width, int height, int hasAlpha);
 // Makes a GL texture of a TGA file; 0 (after two messages on stderr) when it cannot be used.
 GLuint loadTexture(const char* path);

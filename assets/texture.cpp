@@ -25,8 +25,9 @@ GLuint loadTexture(const char* path) {
     GLint alignment;
     glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, hasAlpha == 1 ? GL_RGBA8 : GL_RGB8, width, height, 0,
-                 hasAlpha == 1 ? GL_BGRA : GL_BGR, GL_UNSIGNED_BYTE, pixels);
+    const PixelUpload upload = preparePixelUpload(pixels, width, height, hasAlpha);
+    glTexImage2D(GL_TEXTURE_2D, 0, upload.internalFormat, width, height, 0, upload.format,
+                 GL_UNSIGNED_BYTE, pixels);
     glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
     std::free(pixels);
     return texture;

@@ -1,4 +1,8 @@
-#version 110
+// No #version line (GLSL 1.10 on a desktop, GLSL ES 1.00 in WebGL). ES needs a
+// float precision in this stage; desktop GLSL 1.10 has no precision statement.
+#ifdef GL_ES
+precision mediump float;
+#endif
 // One texture sample per pixel and one multiply: this runs for about four
 // screen-fulls of blended pixels per frame.
 uniform sampler2D texture;

@@ -1,4 +1,5 @@
-#version 110
+// No #version line: desktop GL then compiles GLSL 1.10 and WebGL GLSL ES 1.00,
+// and this one source serves both.
 // Row vectors: a position goes through modelview and then projection from the
 // left, and a normal through normalview the same way.
 attribute vec4 vertex;

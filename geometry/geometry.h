@@ -1,6 +1,7 @@
 // The built-in quad mesh: the 20-vertex table and the GL buffers that hold it.
 #pragma once
 
+#include <GL/glew.h>
 #include <cstddef>
 
 // One vertex as the shader attributes read it: stride 36, offsets 0, 16 and 28.
@@ -16,6 +17,10 @@ static_assert(offsetof(QuadVertex, texcoord) == 28, "texcoord at byte 28");
 
 // Five quads of four vertices each; quad k is vertices 4k to 4k+3, counter-clockwise from +z.
 extern const QuadVertex quadVertices[20];
+
+// The primitive that draws one quad from its four indices: GL_QUADS on a desktop; a
+// fan over the same four where GL has no quads (WebGL). Defined per platform.
+extern const GLenum kQuadPrimitive;
 
 // Fills renderResources.vertexBuffer and quadIndexBuffers[0..4]; the last ones stay bound.
 void createQuadBuffers();

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "app/state.h"
+#include "geometry/geometry.h"
 
 namespace {
 
@@ -58,7 +59,7 @@ void drawWithModelview(Mat4 m) {
     glUniformMatrix4fv(r.uniformModelview, 1, GL_TRUE, m.m);
     const Mat4 n = normalviewOf(m);
     glUniformMatrix4fv(r.uniformNormalview, 1, GL_TRUE, n.m);
-    glDrawElements(GL_QUADS, 4, GL_UNSIGNED_SHORT, nullptr);
+    glDrawElements(kQuadPrimitive, 4, GL_UNSIGNED_SHORT, nullptr);
 }
 
 void drawFrame() {

@@ -1,0 +1,159 @@
+"""The web build in a real headless Chromium: the shipped page (draws, console,
+music, Escape), the test build (matrices bit for bit against tests/model, the frame
+against the reference picture), and the page's messages when the demo cannot run.
+MARROWBY_WEB_SITE is the built site, MARROWBY_WEB_TEST the test build's files."""
+import base64
+import contextlib
+import io
+import os
+import shutil
+import sys
+import tempfile
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path[:0] = [HERE, os.path.join(HERE, "..", "model"), os.path.join(HERE, "..", "helpers")]
+from browser import Browser  # noqa: E402
+import picture  # noqa: E402
+import scene_model as sm  # noqa: E402
+from fmodel import bits  # noqa: E402
+with contextlib.redirect_stdout(io.StringIO()):  # it prints its table on import
+    from scene_expectations import fnv1a, frame_hash  # noqa: E402
+
+SITE = os.environ["MARROWBY_WEB_SITE"]
+TEST_BUILD = os.environ["MARROWBY_WEB_TEST"]
+GL_TRIANGLE_FAN = 6
+
+
+def site_copy(replace_from=None, drop=()):
+    """A temporary copy of the site, less `drop`, with the files of `replace_from`."""
+    d = tempfile.mkdtemp(prefix="marrowby-site-")
+    for name in os.listdir(SITE):
+        if name not in drop:
+            shutil.copy(os.path.join(SITE, name), d)
+    for name in os.listdir(replace_from) if replace_from else []:
+        shutil.copy(os.path.join(replace_from, name), d)
+    return d
+
+
+class ShippedPage(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.b = Browser(SITE)
+        cls.b.driver.get(cls.b.url)
+        cls.b.wait("document.getElementById('veil').hidden && window.__watch.frames.length >= 10")
+        cls.b.watch_exit()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.b.close()
+
+    def test_1_loads_and_draws_205_quads_a_frame_without_errors(self):
+        self.assertEqual(self.b.driver.title, "marrowby &c &c")
+        self.assertEqual(self.b.errors(), [])
+        w = self.b.js("return window.__watch")
+        self.assertEqual(set(w["frames"]), {205}, "no frames, or other than 205 draws")
+        self.assertEqual(list(w["modes"]), [str(GL_TRIANGLE_FAN)])
+        self.assertEqual(w["errors"], [])
+        size = self.b.js("const c = document.getElementById('canvas'), r = c.getBoundingClientRect();"
+                         "return [c.width, c.height, r.width, r.height]")
+        self.assertEqual(size[:2], [1280, 720])
+        self.assertAlmostEqual(size[2] / size[3], 16 / 9, delta=0.01)
+
+    def test_2_music_loops_from_one_source(self):
+        s = self.b.wait("window.__watch.sources.filter(s => s.started)", timeout=30)
+        self.assertEqual(len(s or []), 1, s)
+        self.assertTrue(s[0]["loop"])
+        self.assertAlmostEqual(s[0]["duration"], 24 * 4 * 60 / 108, delta=0.05)  # 53.3 s
+
+    def test_3_escape_ends_the_runtime_the_drawing_and_the_music(self):
+        self.b.escape()
+        self.assertEqual(self.b.wait("window.__watch.exitStatus !== null"
+                                     " && [window.__watch.exitStatus]"), [0])
+        frames = self.b.js("return window.__watch.frames.length")
+        time.sleep(0.5)
+        self.assertEqual(self.b.js("return window.__watch.frames.length"), frames)
+        self.assertEqual([s["stopped"] for s in self.b.js("return window.__watch.sources")],
+                         [True])
+        self.assertEqual(self.b.js("return document.getElementById('message').textContent"),
+                         "The demo has ended.")
+        self.assertEqual(self.b.errors(), [])
+
+
+class TestBuild(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.site = site_copy(replace_from=TEST_BUILD)
+        cls.b = Browser(cls.site)
+        cls.b.driver.get(cls.b.url)
+        cls.b.wait("document.getElementById('veil').hidden && window.__watch.frames.length")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.b.escape()
+        cls.b.close()
+        shutil.rmtree(cls.site)
+
+    def test_matrices_are_bit_exact_in_webassembly(self):
+        for ticks in (0, 1, 100, 1234, 100000):
+            words = self.b.js("const p = Module.ccall('webTestFrameMatrices', 'number', ['number'],"
+                              " [arguments[0]]) >> 2;"
+                              "return Array.from(Module.HEAPU32.subarray(p, p + 411 * 16));", ticks)
+            self.assertEqual(fnv1a(words[:-16]), frame_hash(ticks), "after %d ticks" % ticks)
+            self.assertEqual(words[-16:], [bits(x) for x in sm.projection()])
+
+    def test_frame_at_fixed_clocks_matches_the_reference(self):
+        rgba = base64.b64decode(self.b.js(
+            "const p = Module.ccall('webTestDrawAt', 'number', ['number', 'number', 'number'],"
+            " [0.7, 0.3, 3.1]); const px = Module.HEAPU8.subarray(p, p + 1280 * 720 * 4);"
+            "let s = ''; for (let i = 0; i < px.length; i += 0x8000)"
+            " s += String.fromCharCode.apply(null, px.subarray(i, i + 0x8000));"
+            "return btoa(s);"))
+        rgb = bytearray()
+        for y in reversed(range(720)):  # GL's rows run bottom to top
+            row = bytearray(rgba[y * 5120:(y + 1) * 5120])
+            del row[3::4]
+            rgb += row
+        ok, differing, worst, mean = picture.compare(bytes(rgb))
+        print("\nweb picture: %d pixels over the slack, worst %d, mean %.3f"
+              % (differing, worst, mean), file=sys.stderr)
+        self.assertTrue(ok, "%d pixels differ by more than the slack" % differing)
+
+
+class PageMessages(unittest.TestCase):
+    """What a visitor sees instead of a blank page."""
+
+    def shows(self, site, contains, before=""):
+        b = Browser(site)
+        try:
+            b.driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": before})
+            b.driver.get(b.url)
+            text = b.wait("(t => t.startsWith('Loading') ? '' : t)"
+                          "(document.getElementById('message').textContent)", 30)
+            self.assertIn(contains, text or "")
+        finally:
+            b.close()
+            if site != SITE:
+                shutil.rmtree(site)
+
+    def test_no_webgl2(self):
+        self.shows(SITE, "needs WebGL 2", before="const g = HTMLCanvasElement.prototype"
+                   ".getContext; HTMLCanvasElement.prototype.getContext = function (k, a) {"
+                   " return k === 'webgl2' ? null : g.call(this, k, a); };")
+
+    def test_download_fails(self):
+        self.shows(site_copy(drop=["marrowby.data"]), "could not be loaded")
+
+    def test_shader_that_does_not_build(self):
+        # The fragment shader's first bytes in the package, overwritten in place.
+        d = site_copy()
+        with open(os.path.join(d, "marrowby.data"), "r+b") as f:
+            data = f.read()
+            f.seek(data.index(b"#ifdef GL_ES"))
+            f.write(b"not GLSL;")
+        self.shows(d, "status -1")
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

@@ -1,0 +1,120 @@
+#!/usr/bin/env python3
+# The web build's figures, in one run: the site's sizes (plain and gzipped), a clean
+# build's time, the page's frame rate in headless Chromium (SwiftShader) against the
+# desktop program's on llvmpipe under Xvfb, the time from navigation to the first
+# drawn frame, and the browser test group's time.
+import argparse
+import gzip
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+sys.path[:0] = [HERE, os.path.join(ROOT, "tests", "web")]
+import measure  # noqa: E402
+from browser import Browser  # noqa: E402
+
+SITE_FILES = ["index.html", "icon.svg", "marrowby.js", "marrowby.wasm", "marrowby.data"]
+
+
+def timed(cmd, **kw):
+    t = time.monotonic()
+    subprocess.run(cmd, check=True, stdout=subprocess.DEVNULL, **kw)
+    return time.monotonic() - t
+
+
+def sizes(site):
+    rows = []
+    for name in SITE_FILES:
+        with open(os.path.join(site, name), "rb") as f:
+            data = f.read()
+        rows.append((name, len(data), len(gzip.compress(data, 6))))
+    return rows
+
+
+def page_rate(site, skip, seconds, loads):
+    """(fps over `seconds` after `skip`, frame interval median ms, navigation to first
+    frame in ms for each of `loads` page loads)."""
+    b = Browser(site)
+    # Every load downloads the whole site, as a first visit does.
+    b.driver.execute_cdp_cmd("Network.enable", {})
+    b.driver.execute_cdp_cmd("Network.setCacheDisabled", {"cacheDisabled": True})
+    try:
+        firsts = []
+        for _ in range(loads):
+            b.driver.get(b.url)
+            firsts.append(b.wait("window.__watch.firstFrameAt"))
+        time.sleep(skip + seconds + 0.5)
+        times = b.js("return window.__watch.times")
+        b.escape()
+    finally:
+        b.close()
+    window = [t for t in times if times[0] + skip * 1e3 <= t <= times[0] + (skip + seconds) * 1e3]
+    fps = (len(window) - 1) / ((window[-1] - window[0]) / 1e3)
+    gaps = [b - a for a, b in zip(window, window[1:])]
+    return fps, statistics.median(gaps), firsts
+
+
+def main():
+    p = argparse.ArgumentParser(description="Measures the web build against the desktop program.")
+    p.add_argument("--seconds", type=float, default=10, help="frame-rate window")
+    p.add_argument("--skip", type=float, default=1.0, help="seconds after the first frame not counted")
+    p.add_argument("--loads", type=int, default=3, help="page loads timed to the first frame")
+    p.add_argument("--no-build", action="store_true", help="use the builds as they are")
+    p.add_argument("--nice", type=int, default=None,
+                   help="run everything at this nice value (negative needs root), as measure.py")
+    args = p.parse_args()
+
+    if os.environ.get("MARROWBY_MEASURE_XVFB") != "1":
+        if not args.no_build:
+            measure.build()
+        env = dict(os.environ, MARROWBY_MEASURE_XVFB="1")
+        argv = ["bash", os.path.join(ROOT, "scripts", "with-xvfb"), sys.executable,
+                os.path.abspath(__file__)] + sys.argv[1:]
+        if args.nice is not None:
+            argv = ["nice", "-n", str(args.nice)] + argv
+        os.execvpe(argv[0], argv, env)
+
+    with tempfile.TemporaryDirectory() as tmp:
+        site = os.path.join(tmp, "site")
+        if not args.no_build:
+            shutil.rmtree(os.path.join(ROOT, "build", "web-cmake"), ignore_errors=True)
+        build_s = timed(["bash", os.path.join(ROOT, "scripts", "build-web"), site])
+        load_before = measure.load()
+        _, swaps, _ = measure.run_with_swaps(measure.exe("marrowby"),
+                                             args.skip + args.seconds + 0.5, tmp)
+        desktop_fps, desktop_gaps = measure.rate(swaps, args.skip, args.seconds)
+        web_fps, web_gap, firsts = page_rate(site, args.skip, args.seconds, args.loads)
+        env = dict(os.environ, MARROWBY_WEB_SITE=site,
+                   MARROWBY_WEB_TEST=os.path.join(ROOT, "build", "web-cmake", "test"))
+        tests_s = timed(["/usr/bin/python3", os.path.join(ROOT, "tests", "web", "test_browser.py")],
+                        env=env, stderr=subprocess.DEVNULL)
+        print("machine: %s, %d cores; load %s before, %s after"
+              % (measure.cpu_name(), os.cpu_count(), load_before, measure.load()))
+        print("| Measure | Figure |")
+        print("|---|---|")
+        rows = sizes(site)
+        for name, plain, gz in rows:
+            print("| %s | %.1f kB (gzip -6: %.1f kB) |" % (name, plain / 1e3, gz / 1e3))
+        print("| site in all | %.2f MB (gzip -6: %.2f MB) |"
+              % (sum(r[1] for r in rows) / 1e6, sum(r[2] for r in rows) / 1e6))
+        print("| clean web build (site and test build) | %.1f s%s |"
+              % (build_s, "" if not args.no_build else " (not clean: --no-build)"))
+        print("| frames per second over %g s: page in headless Chromium (SwiftShader) |"
+              " %.2f (interval median %.1f ms) |" % (args.seconds, web_fps, web_gap))
+        print("| same run: desktop program on llvmpipe under Xvfb | %.2f (interval median %.1f ms) |"
+              % (desktop_fps, statistics.median(desktop_gaps)))
+        print("| navigation to the first drawn frame, median of %d loads | %.0f ms (loads: %s) |"
+              % (len(firsts), statistics.median(firsts), " ".join("%.0f" % f for f in firsts)))
+        print("| browser tests (tests/web/test_browser.py) | %.1f s |" % tests_s)
+        print("| the group in CI without installing: clean build and tests | %.1f min |"
+              % ((build_s + tests_s) / 60))
+
+
+if __name__ == "__main__":
+    main()
