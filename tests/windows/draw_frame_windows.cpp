@@ -9,17 +9,11 @@
 #include "render/render.h"
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: draw_frame DATA_DIR OUT.rgb\n");
+    if (argc != 3 || !createOffscreenContext()) {
+        std::fprintf(stderr, "usage: draw_frame DATA_DIR OUT.rgb (with a GL context)\n");
         return 2;
     }
-    constexpr int kWidth = 1280;
-    constexpr int kHeight = 720;
-    if (!createOffscreenContext()) {
-        std::fprintf(stderr, "draw_frame: no GL context\n");
-        return 1;
-    }
-    createOffscreenFramebuffer(kWidth, kHeight);
+    createOffscreenFramebuffer(1280, 720);
     if (!loadDemoResources(argv[1])) {
         return 1;
     }
@@ -27,17 +21,8 @@ int main(int argc, char** argv) {
     tiltClock = 0.3f;
     scrollClock = 3.1f;
     drawFrame();
-    glFinish();
-    const std::vector<unsigned char> rgb = readFramebufferRgb(kWidth, kHeight);
-    if (glGetError() != GL_NO_ERROR) {
-        std::fprintf(stderr, "draw_frame: GL error\n");
-        return 1;
-    }
+    const std::vector<unsigned char> rgb = readFramebufferRgb(1280, 720);
     std::FILE* out = std::fopen(argv[2], "wb");
     const bool written = out && std::fwrite(rgb.data(), 1, rgb.size(), out) == rgb.size();
-    if (!out || std::fclose(out) != 0 || !written) {
-        std::fprintf(stderr, "draw_frame: cannot write %s\n", argv[2]);
-        return 1;
-    }
-    return 0;
+    return written && std::fclose(out) == 0 && glGetError() == GL_NO_ERROR ? 0 : 1;
 }
