@@ -12,6 +12,7 @@ import signal
 import subprocess
 import tempfile
 import time
+import unittest
 
 BIN = os.environ.get("MARROWBY_BIN", "")
 DATA = os.environ.get("MARROWBY_DATA", "")
@@ -19,6 +20,16 @@ BUILD = os.environ.get("MARROWBY_BUILD", "")
 DATA_FILES = ["simple.vert", "simple.frag", "texture.tga", "texture2.tga", "texture3.tga",
               "texture4.tga", "marrowby.ogg"]
 TITLE = "marrowby &c &c"
+# A program that runs BIN, such as "wine" for the Windows build; its stderr's CR LF
+# line ends (text mode, the platform's convention) are then read as LF.
+WRAPPER = os.environ.get("MARROWBY_WRAPPER", "").split()
+
+
+def linux_only(what):
+    """Skips the calling case when BIN runs through MARROWBY_WRAPPER: `what` (a Linux
+    tool or kind of file) does not reach a program for another platform."""
+    if WRAPPER:
+        raise unittest.SkipTest(f"needs {what}, which only the Linux program meets")
 
 
 def _as_from_a_terminal():
@@ -60,9 +71,9 @@ class Demo:
         self._err = open(self.stderr_path, "wb")
         self._out = open(self.stdout_path, "wb")
         self.started = time.monotonic()
-        # Under a wrapper (a tracer) the window belongs to a child process.
-        self.by_pid = not wrapper
-        self.proc = subprocess.Popen(list(wrapper) + [BIN], cwd=workdir, env=e,
+        # Under a wrapper (a tracer, Wine) the window belongs to another process.
+        self.by_pid = not wrapper and not WRAPPER
+        self.proc = subprocess.Popen(list(wrapper) + WRAPPER + [BIN], cwd=workdir, env=e,
                                      stdin=subprocess.DEVNULL, stdout=self._out,
                                      stderr=self._err, preexec_fn=_as_from_a_terminal)
 
@@ -106,7 +117,8 @@ class Demo:
     def stderr(self):
         self._err.flush()
         with open(self.stderr_path, "rb") as f:
-            return f.read()
+            err = f.read()
+        return err.replace(b"\r\n", b"\n") if WRAPPER else err
 
     def stdout(self):
         self._out.flush()
@@ -145,6 +157,7 @@ def trace_demo(workdir, seconds):
     """Runs the demo under apitrace for about `seconds`, ends it with Escape, and
     returns (exit status, calls): each call as (number, name, args dict, result),
     apitrace's own fake calls left out, values exact as `apitrace pickle` gives them."""
+    linux_only("apitrace")
     trace = os.path.join(workdir, "run.trace")
     # In the sanitizer build apitrace's wrapper library loads before ASan's runtime.
     asan = os.environ.get("ASAN_OPTIONS", "detect_leaks=0") + ":verify_asan_link_order=0"

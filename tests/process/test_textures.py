@@ -96,6 +96,7 @@ class Textures(unittest.TestCase):
     def fifo_workdir(self, name, content):
         """A workdir where `name` is a named pipe; a thread writes `content` into it
         once the program opens it, then closes it."""
+        harness.linux_only("named pipes")
         d = self.workdir(replace={name: None})
         path = os.path.join(d, name)
         os.mkfifo(path)
