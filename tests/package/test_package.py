@@ -5,7 +5,6 @@ import os
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
 import zipfile
 
@@ -85,15 +84,11 @@ class DebianPackage(unittest.TestCase):
             # A Debian user's PATH has /usr/games; root's does not.
             harness.BIN = "marrowby"
             path = "/usr/games:" + os.environ.get("PATH", "/usr/bin:/bin")
-            demo = harness.Demo(tempfile.mkdtemp(prefix="marrowby-cwd-"), env={"PATH": path})
-            try:
-                win = demo.window()
-                self.assertIsNotNone(win, "no window; stderr: %r" % demo.stderr())
-                time.sleep(0.3)
-                self.assertEqual(harness.escape(demo, win), 0)
-                self.assertEqual(demo.stderr(), b"")
-            finally:
-                demo.finish()
+            win, status, err = harness.run_until_escape(
+                tempfile.mkdtemp(prefix="marrowby-cwd-"), env={"PATH": path})
+            self.assertIsNotNone(win, "no window; stderr: %r" % err)
+            self.assertEqual(status, 0)
+            self.assertEqual(err, b"")
         finally:
             subprocess.run([*apt, "purge", "marrowby"], env=env, capture_output=True)
         self.assertFalse(os.path.exists("/usr/games/marrowby"), "the package was not removed")

@@ -141,6 +141,21 @@ def run_to_exit(workdir, timeout=20.0, **kw):
     return status, err
 
 
+def run_until_escape(workdir, settle=0.3, **kw):
+    """Runs the demo until its window shows, lets it draw for `settle` seconds and
+    ends it with Escape; returns (window id or None, exit status, stderr bytes)."""
+    d = Demo(workdir, **kw)
+    try:
+        win = d.window()
+        status = None
+        if win is not None:
+            time.sleep(settle)
+            status = escape(d, win)
+        return win, status, d.stderr()
+    finally:
+        d.finish()
+
+
 def escape(demo, win, tries=10):
     """Presses Escape until the demo ends; its exit status, or None after `tries`
     presses 2 s apart. A key that arrives before the first tick has registered the

@@ -67,15 +67,11 @@ class Shell(unittest.TestCase):
         ]
         for name, files, audio in cases:
             with self.subTest(name):
-                demo = harness.Demo(harness.make_workdir(**files), audio=audio)
-                try:
-                    win = demo.window()
-                    self.assertIsNotNone(win, "no window; stderr: %r" % demo.stderr())
-                    time.sleep(0.5)
-                    self.assertEqual(harness.escape(demo, win), 0)
-                    self.assertEqual(demo.stderr(), b"")
-                finally:
-                    demo.finish()
+                win, status, err = harness.run_until_escape(harness.make_workdir(**files),
+                                                            settle=0.5, audio=audio)
+                self.assertIsNotNone(win, "no window; stderr: %r" % err)
+                self.assertEqual(status, 0)
+                self.assertEqual(err, b"")
 
     def test_ctrl_c_and_kill_end_the_demo(self):
         # Each signal ends the demo by its default action, whether the music plays,
