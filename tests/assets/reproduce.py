@@ -60,8 +60,14 @@ class Icons(unittest.TestCase):
             for name in os.listdir(d):
                 with self.subTest(name):
                     fresh = open(os.path.join(d, name), "rb").read()
-                    size = int(name.split("-")[1].split(".")[0])
-                    self.assertEqual(struct.unpack(">II", fresh[16:24]), (size, size))
+                    if name.endswith(".ico"):
+                        # Windows' sizes, each entry's side (0 meaning 256) twice.
+                        self.assertEqual(fresh[:6], struct.pack("<HHH", 0, 1, 4))
+                        self.assertEqual([fresh[6 + 16 * i:8 + 16 * i] for i in range(4)],
+                                         [b"\x10\x10", b"\x20\x20", b"\x30\x30", b"\0\0"])
+                    else:
+                        size = int(name.split("-")[1].split(".")[0])
+                        self.assertEqual(struct.unpack(">II", fresh[16:24]), (size, size))
                     self.assertEqual(fresh, open(os.path.join(committed, name), "rb").read(),
                                      "regenerate with gen-assets --icons packaging/icons")
 

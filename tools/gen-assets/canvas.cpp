@@ -168,3 +168,42 @@ std::vector<unsigned char> encodePng(const Canvas& canvas) {
     out.resize(size);
     return out;
 }
+
+std::vector<unsigned char> encodeIco(const std::vector<Canvas>& canvases) {
+    std::vector<unsigned char> out;
+    auto put16 = [&out](unsigned v) {
+        out.push_back(v & 0xFF);
+        out.push_back((v >> 8) & 0xFF);
+    };
+    auto put32 = [&put16](unsigned long v) {
+        put16(v & 0xFFFF);
+        put16((v >> 16) & 0xFFFF);
+    };
+    std::vector<std::vector<unsigned char>> images;
+    for (const Canvas& canvas : canvases) {
+        images.push_back(encodePng(canvas));
+        if (images.back().empty() || canvas.width > 256 || canvas.height > 256) {
+            return {};
+        }
+    }
+    put16(0); // reserved
+    put16(1); // an icon, not a cursor
+    put16(unsigned(images.size()));
+    unsigned long offset = 6 + 16 * images.size();
+    for (size_t i = 0; i < images.size(); ++i) {
+        // A side of 256 is written as 0.
+        out.push_back(canvases[i].width & 0xFF);
+        out.push_back(canvases[i].height & 0xFF);
+        out.push_back(0); // no palette
+        out.push_back(0);
+        put16(1);  // colour planes
+        put16(32); // bits per pixel
+        put32(images[i].size());
+        put32(offset);
+        offset += images[i].size();
+    }
+    for (const std::vector<unsigned char>& image : images) {
+        out.insert(out.end(), image.begin(), image.end());
+    }
+    return out;
+}

@@ -52,6 +52,9 @@ enum Orientation {
 std::vector<unsigned char> encodeTga(const Canvas& canvas, Orientation orientation, bool alpha);
 // The bytes of a PNG of the canvas (8-bit straight RGBA, as drawn); empty on failure.
 std::vector<unsigned char> encodePng(const Canvas& canvas);
+// The bytes of a Windows icon holding one PNG image per canvas (Windows Vista and
+// later read PNG entries at every size); empty on failure.
+std::vector<unsigned char> encodeIco(const std::vector<Canvas>& canvases);
 
 // ---- lettering ----
 
@@ -80,6 +83,8 @@ std::vector<double> strokeDistance(const Canvas& canvas, const std::vector<Segme
 
 // The sizes of the program's icon, in pixels.
 constexpr int kIconSizes[] = {48, 128, 256};
+// The sizes in the Windows program's icon: title bar, desktop, Explorer's views.
+constexpr int kWindowsIconSizes[] = {16, 32, 48, 256};
 
 // The frame drawn on the three nested spinning squares: a band with a clear middle.
 Canvas drawFrameImage();

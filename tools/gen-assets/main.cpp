@@ -1,6 +1,6 @@
 // Entry point of the asset generator: writes the four images and the music into
-// a folder (data/ for the committed copies), the program's icons, or a short loop
-// of the music alone.
+// a folder (data/ for the committed copies), the program's icons (PNG for Linux,
+// ICO for Windows), or a short loop of the music alone.
 #include "gen_assets.h"
 
 #include <cstdio>
@@ -55,7 +55,12 @@ int main(int argc, char** argv) {
                 return 1;
             }
         }
-        return 0;
+        std::vector<Canvas> windowsSizes;
+        for (int size : kWindowsIconSizes) {
+            windowsSizes.push_back(drawEmblemImage(size));
+        }
+        const std::vector<unsigned char> ico = encodeIco(windowsSizes);
+        return !ico.empty() && writeFile(std::string(argv[2]) + "/marrowby.ico", ico) ? 0 : 1;
     }
     bool images = true, music = true;
     std::string dir;
