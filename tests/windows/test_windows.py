@@ -24,6 +24,7 @@ os.environ.update({
     "MARROWBY_DATA": os.path.join(ROOT, "data"), "MARROWBY_BUILD": BUILD})
 sys.path[:0] = [os.path.join(ROOT, "tests", "process"), os.path.join(ROOT, "tests", "helpers")]
 import harness  # noqa: E402
+import pefile  # noqa: E402
 import picture  # noqa: E402
 import test_shaders  # noqa: E402
 import test_shell  # noqa: E402
@@ -55,8 +56,8 @@ class UnderWine(unittest.TestCase):
     def test_folder_holds_one_console_exe_needing_only_windows_dlls(self):
         version = open(os.path.join(ROOT, "VERSION")).readline().strip()
         self.assertEqual(os.path.basename(DIST), "marrowby-" + version)
-        self.assertEqual(sorted(os.listdir(DIST)),
-                         sorted(harness.DATA_FILES + ["marrowby.exe", "README.txt"]))
+        self.assertEqual(sorted(os.listdir(DIST)), sorted(harness.DATA_FILES + [
+            "marrowby.exe", "README.txt", "LICENSE.txt", "THIRD-PARTY-NOTICES.txt"]))
         dump = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", harness.BIN],
                               capture_output=True, text=True, check=True).stdout
         self.assertIn("(Windows CUI)", dump)  # a console program: stderr reaches cmd
@@ -66,6 +67,30 @@ class UnderWine(unittest.TestCase):
             os.environ["WINEPREFIX"], "drive_c", "windows", "system32", "*.dll"))}
         self.assertIn("opengl32.dll", dlls)
         self.assertEqual([d for d in dlls if d not in system], [])
+
+    def test_exe_shows_its_icon_and_version_and_keeps_its_hardening(self):
+        pe = pefile.PE(harness.BIN)
+        for flag in ("HIGH_ENTROPY_VA", "DYNAMIC_BASE", "NX_COMPAT"):
+            bit = pefile.DLL_CHARACTERISTICS["IMAGE_DLLCHARACTERISTICS_" + flag]
+            self.assertTrue(pe.OPTIONAL_HEADER.DllCharacteristics & bit, flag)
+        version = open(os.path.join(ROOT, "VERSION")).readline().strip()
+        strings = {k.decode(): v.decode() for info in pe.FileInfo[0]
+                   if hasattr(info, "StringTable")
+                   for table in info.StringTable for k, v in table.entries.items()}
+        self.assertEqual([strings.get(k) for k in ("ProductName", "ProductVersion",
+                                                    "FileVersion", "OriginalFilename")],
+                         ["marrowby", version, version, "marrowby.exe"])
+        self.assertIn("marrowby developers", strings["LegalCopyright"])
+        fixed = pe.VS_FIXEDFILEINFO[0]
+        self.assertEqual("%d.%d.%d" % (fixed.FileVersionMS >> 16, fixed.FileVersionMS & 0xFFFF,
+                                       fixed.FileVersionLS >> 16), version)
+        # The icon group that freeglut looks up by name, and its images' sides (0: 256).
+        groups = next(e for e in pe.DIRECTORY_ENTRY_RESOURCE.entries
+                      if e.id == pefile.RESOURCE_TYPE["RT_GROUP_ICON"])
+        glut = next(e for e in groups.directory.entries if str(e.name) == "GLUT_ICON")
+        entry = glut.directory.entries[0].data.struct
+        data = pe.get_data(entry.OffsetToData, entry.Size)
+        self.assertEqual([data[6 + 14 * i] for i in range(data[4])], [16, 32, 48, 0])
 
     def test_ctrl_c_in_the_console_ends_the_program(self):
         # Wine delivers SIGINT as the console's Ctrl+C. SDL's audio start-up would
