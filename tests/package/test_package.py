@@ -1,10 +1,14 @@
 """The release artefacts that scripts/package gathered into MARROWBY_DIST: the Debian
 package checked by lintian and the validators and, as root, installed and started
 as a user would; the checksums and the other platforms' archives."""
+import glob
 import os
+import re
 import subprocess
 import sys
+import tarfile
 import tempfile
+import time
 import unittest
 import zipfile
 
@@ -51,6 +55,55 @@ class Artefacts(unittest.TestCase):
             self.assertIn(f"marrowby-{VERSION}/{f}", names)
 
 
+def linked_sources(link_map):
+    """The Debian source packages of every library and start-up object that a link
+    map shows linked: the libraries built into a prefix by recording their files in
+    PREFIX/share/doc/SOURCE/files, the others by asking dpkg."""
+    paths = {os.path.normpath(p) for p in re.findall(
+        r"(?<!\S)(/[^\s():]+?(?:\.a(?=\()|\.o\b))", read(link_map))}
+    sources = set()
+    for path in paths:
+        lists = [f for d in range(2, 5) for f in glob.glob(os.path.join(
+            path.rsplit("/", d)[0], "share", "doc", "*", "files"))
+            if path in read(f).split("\n")]
+        if lists:
+            sources.add(lists[0].split("/")[-2])
+            continue
+        owner = run("dpkg", "-S", path).stdout.split(":")[0]
+        source = owner and run("dpkg-query", "-W", "-f=${source:Package}", owner).stdout
+        sources.add(source or "nothing installed " + path)
+    return sources
+
+
+class Notices(unittest.TestCase):
+    def check(self, read_member, link_map):
+        self.assertEqual(read_member("LICENSE.txt").replace("\r\n", "\n"),
+                         read(os.path.join(ROOT, "LICENSE")))
+        notices = read_member("THIRD-PARTY-NOTICES.txt")
+        sources = linked_sources(os.path.join(ROOT, "build", link_map))
+        self.assertGreater(len(sources), 0)
+        for source in sources:
+            self.assertIn(f"(Debian source package {source})", notices,
+                          f"{source} is linked but has no notice")
+
+    def test_windows_zip_carries_a_notice_for_everything_linked(self):
+        path = os.path.join(DIST, f"marrowby-{VERSION}-windows-x86_64.zip")
+        if not os.path.exists(path):
+            self.skipTest("no Windows build in this tree")
+        z = zipfile.ZipFile(path)
+        self.check(lambda n: z.read(f"marrowby-{VERSION}/{n}").decode(),
+                   "windows/release/marrowby.map")
+
+    def test_web_archive_carries_a_notice_for_everything_linked(self):
+        path = os.path.join(DIST, f"marrowby-{VERSION}-web.tar.gz")
+        if not os.path.exists(path):
+            self.skipTest("no web build in this tree")
+        t = tarfile.open(path)
+        self.check(
+                   lambda n: t.extractfile(f"marrowby-{VERSION}-web/{n}").read().decode(),
+                   "web-cmake/marrowby.map")
+
+
 class DebianPackage(unittest.TestCase):
     def test_lintian_finds_no_error_or_warning(self):
         r = run("lintian", "--fail-on", "error,warning", DEB)
@@ -70,6 +123,26 @@ class DebianPackage(unittest.TestCase):
             for size in (48, 128, 256):
                 self.assertTrue(os.path.exists(os.path.join(
                     share, "icons", "hicolor", f"{size}x{size}", "apps", "marrowby.png")))
+
+    def test_piuparts_installs_removes_and_purges_cleanly(self):
+        if os.geteuid() != 0:
+            self.skipTest("piuparts needs root for its chroot; lintian and the validators ran")
+        # A chroot of this machine's release from its first mirror, kept for a week.
+        suite = run("sh", "-c", ". /etc/os-release && echo $VERSION_CODENAME").stdout.strip()
+        sources = "".join(read(f) for f in ["/etc/apt/sources.list"] + glob.glob(
+            "/etc/apt/sources.list.d/*.sources") if os.path.exists(f))
+        mirror = re.search(r"^(?:deb\s+(?:\[[^]]*\]\s+)?|URIs:\s*)(\S+)", sources, re.M)[1]
+        cache = os.path.join(os.environ.get("XDG_CACHE_HOME", os.path.expanduser("~/.cache")),
+                             "marrowby", "piuparts")
+        base = os.path.join(cache, f"{suite}-{mirror.split('//')[-1].replace('/', '_')}.tgz")
+        fresh = os.path.exists(base) and time.time() - os.path.getmtime(base) < 7 * 86400
+        os.makedirs(cache, exist_ok=True)
+        r = run("piuparts", "-d", suite, "-m", mirror + " main", "--no-upgrade-test",
+                *(["-b", base] if fresh else ["-s", base + ".new"]), DEB)
+        self.assertEqual(r.returncode, 0, (r.stdout + r.stderr)[-4000:])
+        self.assertIn("PASS: All tests.", r.stdout + r.stderr)
+        if not fresh:
+            os.replace(base + ".new", base)
 
     def test_installed_package_runs_from_the_path(self):
         if os.geteuid() != 0:
