@@ -23,13 +23,32 @@ TITLE = "marrowby &c &c"
 # A program that runs BIN, such as "wine" for the Windows build; its stderr's CR LF
 # line ends (text mode, the platform's convention) are then read as LF.
 WRAPPER = os.environ.get("MARROWBY_WRAPPER", "").split()
+# MARROWBY_EMULATED=1: BIN is a Linux program for another processor and the wrapper
+# an emulator (qemu-user). It meets pipes and signals as the host's program does,
+# but a tracer of the host's sees only the emulator.
+EMULATED = bool(WRAPPER) and os.environ.get("MARROWBY_EMULATED") == "1"
+# How many times slower than the host's own program BIN runs (MARROWBY_SLOWDOWN):
+# every wait for the program stretches by it; nothing here times the program itself.
+SLOWDOWN = float(os.environ.get("MARROWBY_SLOWDOWN", "1"))
 
 
 def linux_only(what):
-    """Skips the calling case when BIN runs through MARROWBY_WRAPPER: `what` (a Linux
-    tool or kind of file) does not reach a program for another platform."""
-    if WRAPPER:
+    """Skips the calling case when BIN runs through MARROWBY_WRAPPER as a program for
+    another platform: `what` (a Linux tool or kind of file) does not reach it."""
+    if WRAPPER and not EMULATED:
         raise unittest.SkipTest(f"needs {what}, which only the Linux program meets")
+
+
+def native_only(what):
+    """Skips the calling case when BIN runs through any MARROWBY_WRAPPER: `what`, a
+    tracer of host processes, would see the wrapper rather than the program."""
+    if WRAPPER:
+        raise unittest.SkipTest(f"needs {what}, which sees only the program run directly")
+
+
+def pause(seconds):
+    """Lets the program run for `seconds` of the host program's time."""
+    time.sleep(seconds * SLOWDOWN)
 
 
 def _as_from_a_terminal():
@@ -80,7 +99,7 @@ class Demo:
     def window(self, timeout=20.0):
         """The window id of the demo's window, waiting until it is mapped; None if the
         process ended first or the time ran out."""
-        deadline = time.monotonic() + timeout
+        deadline = time.monotonic() + timeout * SLOWDOWN
         while time.monotonic() < deadline:
             if self.proc.poll() is not None:
                 return None
@@ -105,7 +124,7 @@ class Demo:
     def wait(self, timeout=20.0):
         """The exit status, or None when the process is still running after `timeout`."""
         try:
-            return self.proc.wait(timeout=timeout)
+            return self.proc.wait(timeout=timeout * SLOWDOWN)
         except subprocess.TimeoutExpired:
             return None
 
@@ -149,7 +168,7 @@ def run_until_escape(workdir, settle=0.3, **kw):
         win = d.window()
         status = None
         if win is not None:
-            time.sleep(settle)
+            pause(settle)
             status = escape(d, win)
         return win, status, d.stderr()
     finally:
@@ -172,7 +191,7 @@ def trace_demo(workdir, seconds):
     """Runs the demo under apitrace for about `seconds`, ends it with Escape, and
     returns (exit status, calls): each call as (number, name, args dict, result),
     apitrace's own fake calls left out, values exact as `apitrace pickle` gives them."""
-    linux_only("apitrace")
+    native_only("apitrace")
     trace = os.path.join(workdir, "run.trace")
     # In the sanitizer build apitrace's wrapper library loads before ASan's runtime.
     asan = os.environ.get("ASAN_OPTIONS", "detect_leaks=0") + ":verify_asan_link_order=0"
