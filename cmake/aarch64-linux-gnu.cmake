@@ -15,7 +15,8 @@ set(CMAKE_LIBRARY_ARCHITECTURE ${triplet})
 # try_compile projects re-read this file without the command line's cache entries.
 set(CMAKE_TRY_COMPILE_PLATFORM_VARIABLES MARROWBY_ARM64_SYSROOT)
 if(NOT IS_DIRECTORY "${MARROWBY_ARM64_SYSROOT}/usr/include")
-    message(FATAL_ERROR "MARROWBY_ARM64_SYSROOT must name the tree scripts/build-arm64-sysroot prints")
+    message(FATAL_ERROR
+        "MARROWBY_ARM64_SYSROOT must name the tree that scripts/build-arm64-sysroot prints")
 endif()
 set(CMAKE_SYSROOT ${MARROWBY_ARM64_SYSROOT})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

@@ -23,32 +23,24 @@ TITLE = "marrowby &c &c"
 # A program that runs BIN, such as "wine" for the Windows build; its stderr's CR LF
 # line ends (text mode, the platform's convention) are then read as LF.
 WRAPPER = os.environ.get("MARROWBY_WRAPPER", "").split()
-# MARROWBY_EMULATED=1: BIN is a Linux program for another processor and the wrapper
-# an emulator (qemu-user). It meets pipes and signals as the host's program does,
-# but a tracer of the host's sees only the emulator.
-EMULATED = bool(WRAPPER) and os.environ.get("MARROWBY_EMULATED") == "1"
-# How many times slower than the host's own program BIN runs (MARROWBY_SLOWDOWN):
-# every wait for the program stretches by it; nothing here times the program itself.
+# MARROWBY_EMULATED=1: the wrapper is an emulator (qemu-user) of a Linux program for
+# another processor, which meets pipes and signals as here; host tracers see qemu.
+EMULATED = os.environ.get("MARROWBY_EMULATED") == "1"
+# Every wait for the program stretches by MARROWBY_SLOWDOWN, as slow as it runs there.
 SLOWDOWN = float(os.environ.get("MARROWBY_SLOWDOWN", "1"))
 
 
 def linux_only(what):
-    """Skips the calling case when BIN runs through MARROWBY_WRAPPER as a program for
-    another platform: `what` (a Linux tool or kind of file) does not reach it."""
+    """Skips the calling case when BIN runs through MARROWBY_WRAPPER: `what` (a Linux
+    tool or kind of file) does not reach a program for another platform."""
     if WRAPPER and not EMULATED:
         raise unittest.SkipTest(f"needs {what}, which only the Linux program meets")
 
 
 def native_only(what):
-    """Skips the calling case when BIN runs through any MARROWBY_WRAPPER: `what`, a
-    tracer of host processes, would see the wrapper rather than the program."""
+    """Skips the calling case when any MARROWBY_WRAPPER runs BIN: `what` traces it."""
     if WRAPPER:
-        raise unittest.SkipTest(f"needs {what}, which sees only the program run directly")
-
-
-def pause(seconds):
-    """Lets the program run for `seconds` of the host program's time."""
-    time.sleep(seconds * SLOWDOWN)
+        raise unittest.SkipTest(f"needs {what}, which would trace the wrapper")
 
 
 def _as_from_a_terminal():
@@ -168,7 +160,7 @@ def run_until_escape(workdir, settle=0.3, **kw):
         win = d.window()
         status = None
         if win is not None:
-            pause(settle)
+            time.sleep(settle * SLOWDOWN)
             status = escape(d, win)
         return win, status, d.stderr()
     finally:

@@ -68,7 +68,7 @@ class Case(unittest.TestCase):
             win = demo.window(timeout=30)
             self.assertIsNotNone(win, "no window; status %s, stderr %r"
                                  % (demo.proc.poll(), demo.stderr()[:400]))
-            harness.pause(0.5)  # a few ticks: the keyboard callback exists from the first
+            time.sleep(0.5 * harness.SLOWDOWN)  # the keyboard callback comes with the first tick
             self.assertIsNone(demo.proc.poll())
             self.assertEqual(harness.escape(demo, win), 0)
             self.assertEqual(demo.stderr(), b"")
