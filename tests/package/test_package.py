@@ -41,6 +41,8 @@ class Artefacts(unittest.TestCase):
             expected.append(f"marrowby-{VERSION}-web.tar.gz")
         if os.path.exists(os.path.join(ROOT, "scripts", "build-windows")):
             expected.append(f"marrowby-{VERSION}-windows-x86_64.zip")
+        if os.path.exists(os.path.join(ROOT, "scripts", "build-arm64")):
+            expected.append(f"marrowby_{VERSION}_arm64.deb")
         self.assertEqual(sorted(sums), sorted(expected))
         self.assertEqual(run("sha256sum", "--check", "--strict", "SHA256SUMS",
                              cwd=DIST).returncode, 0)

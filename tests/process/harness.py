@@ -23,13 +23,24 @@ TITLE = "marrowby &c &c"
 # A program that runs BIN, such as "wine" for the Windows build; its stderr's CR LF
 # line ends (text mode, the platform's convention) are then read as LF.
 WRAPPER = os.environ.get("MARROWBY_WRAPPER", "").split()
+# MARROWBY_EMULATED=1: the wrapper is an emulator (qemu-user) of a Linux program for
+# another processor, which meets pipes and signals as here; host tracers see qemu.
+EMULATED = os.environ.get("MARROWBY_EMULATED") == "1"
+# Every wait for the program stretches by MARROWBY_SLOWDOWN, as slow as it runs there.
+SLOWDOWN = float(os.environ.get("MARROWBY_SLOWDOWN", "1"))
 
 
 def linux_only(what):
     """Skips the calling case when BIN runs through MARROWBY_WRAPPER: `what` (a Linux
     tool or kind of file) does not reach a program for another platform."""
-    if WRAPPER:
+    if WRAPPER and not EMULATED:
         raise unittest.SkipTest(f"needs {what}, which only the Linux program meets")
+
+
+def native_only(what):
+    """Skips the calling case when any MARROWBY_WRAPPER runs BIN: `what` traces it."""
+    if WRAPPER:
+        raise unittest.SkipTest(f"needs {what}, which would trace the wrapper")
 
 
 def _as_from_a_terminal():
@@ -80,7 +91,7 @@ class Demo:
     def window(self, timeout=20.0):
         """The window id of the demo's window, waiting until it is mapped; None if the
         process ended first or the time ran out."""
-        deadline = time.monotonic() + timeout
+        deadline = time.monotonic() + timeout * SLOWDOWN
         while time.monotonic() < deadline:
             if self.proc.poll() is not None:
                 return None
@@ -105,7 +116,7 @@ class Demo:
     def wait(self, timeout=20.0):
         """The exit status, or None when the process is still running after `timeout`."""
         try:
-            return self.proc.wait(timeout=timeout)
+            return self.proc.wait(timeout=timeout * SLOWDOWN)
         except subprocess.TimeoutExpired:
             return None
 
@@ -149,7 +160,7 @@ def run_until_escape(workdir, settle=0.3, **kw):
         win = d.window()
         status = None
         if win is not None:
-            time.sleep(settle)
+            time.sleep(settle * SLOWDOWN)
             status = escape(d, win)
         return win, status, d.stderr()
     finally:
@@ -172,7 +183,7 @@ def trace_demo(workdir, seconds):
     """Runs the demo under apitrace for about `seconds`, ends it with Escape, and
     returns (exit status, calls): each call as (number, name, args dict, result),
     apitrace's own fake calls left out, values exact as `apitrace pickle` gives them."""
-    linux_only("apitrace")
+    native_only("apitrace")
     trace = os.path.join(workdir, "run.trace")
     # In the sanitizer build apitrace's wrapper library loads before ASan's runtime.
     asan = os.environ.get("ASAN_OPTIONS", "detect_leaks=0") + ":verify_asan_link_order=0"

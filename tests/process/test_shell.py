@@ -43,17 +43,17 @@ class Shell(unittest.TestCase):
     def test_window_keys_and_escape(self):
         demo, win = self.start(harness.make_workdir())
         self.assertEqual(window_geometry(win), ("marrowby &c &c", 1280, 720))
-        time.sleep(0.3)  # the keyboard callback is registered by the first tick
+        time.sleep(0.3 * harness.SLOWDOWN)  # the keyboard callback is registered by the first tick
         for key in ("a", "A", "q", "space", "Return"):
             demo.key(win, key)
-        time.sleep(0.5)
+        time.sleep(0.5 * harness.SLOWDOWN)
         self.assertIsNone(demo.proc.poll(), "a key other than Escape ended the demo")
         self.assertEqual(harness.escape(demo, win), 0)
         self.assertEqual(demo.stderr(), b"")
 
     def test_closing_the_window_ends_the_demo(self):
         demo, win = self.start(harness.make_workdir())
-        time.sleep(0.3)
+        time.sleep(0.3 * harness.SLOWDOWN)
         demo.close_window(win)
         self.assertEqual(demo.wait(10), 0)
         self.assertEqual(demo.stderr(), b"")
@@ -83,7 +83,7 @@ class Shell(unittest.TestCase):
                                        ("no audio driver", {}, "no-such-driver")]:
                 with self.subTest(signal=sig.name, case=name):
                     demo, win = self.start(harness.make_workdir(**files), audio=audio)
-                    time.sleep(0.3)
+                    time.sleep(0.3 * harness.SLOWDOWN)
                     demo.proc.send_signal(sig)
                     self.assertEqual(demo.wait(5), -sig, "the demo did not end by the signal")
                     self.assertEqual(demo.stderr(), b"")
@@ -95,7 +95,7 @@ class Shell(unittest.TestCase):
         demo, win = self.start(work, audio="disk", env={"SDL_DISKAUDIOFILE": raw})
         # The disk driver writes at about real time: 3 s of output hold the 1 s
         # tone at least twice over.
-        deadline = time.monotonic() + 20
+        deadline = time.monotonic() + 20 * harness.SLOWDOWN
         while time.monotonic() < deadline:
             if os.path.exists(raw) and os.path.getsize(raw) >= 3 * 44100 * 4:
                 break

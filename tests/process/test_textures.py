@@ -57,7 +57,7 @@ class Textures(unittest.TestCase):
             win = demo.window(timeout=30)
             self.assertIsNotNone(win, "no window; status %s, stderr %r"
                                  % (demo.proc.poll(), demo.stderr()[:400]))
-            time.sleep(0.5)  # some ticks; the keyboard callback exists from the first
+            time.sleep(0.5 * harness.SLOWDOWN)  # the keyboard callback comes with the first tick
             self.assertIsNone(demo.proc.poll(), demo.stderr()[:400])
             self.assertEqual(escape(demo, win), 0)
             self.assertEqual(demo.stderr(), expected_stderr)
