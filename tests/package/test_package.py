@@ -119,9 +119,8 @@ class DebianPackage(unittest.TestCase):
             self.skipTest("piuparts needs root for its chroot; lintian and the validators ran")
         # A chroot of this machine's release from its first mirror, kept for a week.
         suite = run("sh", "-c", ". /etc/os-release && echo $VERSION_CODENAME").stdout.strip()
-        sources = "".join(read(f) for f in ["/etc/apt/sources.list"] + glob.glob(
-            "/etc/apt/sources.list.d/*.sources") if os.path.exists(f))
-        mirror = re.search(r"^(?:deb\s+(?:\[[^]]*\]\s+)?|URIs:\s*)(\S+)", sources, re.M)[1]
+        sources = run("bash", "-c", ". scripts/private-apt && private_apt_sources deb", cwd=ROOT)
+        mirror = re.search(r"^deb\s+(?:\[[^]]*\]\s+)?(\S+)", sources.stdout, re.M)[1]
         cache = os.path.expanduser("~/.cache/marrowby/piuparts")
         os.makedirs(cache, exist_ok=True)
         base = os.path.join(cache, f"{suite}-{mirror.split('//')[-1].replace('/', '_')}.tgz")
