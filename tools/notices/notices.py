@@ -6,8 +6,11 @@ copyright file in full, licence texts included.
 Usage: notices.py OUT TITLE ABOUT < COMPONENTS
   COMPONENTS: one line per component, tab-separated: source package, version,
   copyright file, then any licence files of linked code that the copyright file
-  leaves out, each as NAME=PATH (NAME its path in the source package).
+  leaves out, each as NAME=PATH (NAME its path in the source package); or the name
+  of an installed Debian package alone, whose source, version and copyright file
+  dpkg gives.
 """
+import subprocess
 import sys
 import textwrap
 
@@ -57,9 +60,20 @@ def summary(text):
     return licences, holders
 
 
+def installed(package):
+    """An installed package's component line: its source, version and copyright file."""
+    form = "${source:Package}\t${Version}\t/usr/share/doc/${Package}/copyright"
+    r = subprocess.run(["dpkg-query", "-W", "-f=" + form, package], stdout=subprocess.PIPE,
+                       text=True)
+    if r.returncode != 0:
+        sys.exit(f"notices.py: {package} is not an installed package")
+    return r.stdout.split("\t")
+
+
 def main():
     out, title, about = sys.argv[1:4]
     components = [l.rstrip("\n").split("\t") for l in sys.stdin if l.strip()]
+    components = [installed(c[0]) if len(c) == 1 else c for c in components]
     parts = [title, "=" * len(title), "", textwrap.fill(about, 78), "",
              "Components: " + ", ".join(f"{c[0]} {c[1]}" for c in components)]
     for name, version, copyright_file, *extra in components:
