@@ -10,6 +10,7 @@ Usage: notices.py OUT TITLE ABOUT < COMPONENTS
   of an installed Debian package alone, whose source, version and copyright file
   dpkg gives.
 """
+import re
 import subprocess
 import sys
 import textwrap
@@ -41,9 +42,10 @@ def summary(text):
     packaging, debian/*, left out), in the order the file gives them."""
     paras = paragraphs(text)
     if not paras or "format" not in paras[0]:
-        # Not machine-readable: the copyright lines as written.
-        lines = [l.strip() for l in text.splitlines() if "copyright" in l.lower()
-                 and any(c.isdigit() for c in l)]
+        # Not machine-readable: the lines that name a copyright and a year, as written
+        # (not the licence's own "must retain the above copyright notice").
+        lines = [l.strip() for l in text.splitlines()
+                 if re.search(r"(?i)(copyright|\(c\)).*\b(1[89]|20)\d\d\b", l)]
         return [], lines
     licences, holders = [], []
     for p in paras:
