@@ -1,8 +1,14 @@
 // The application shell: the start-up steps, the music, and the timer and keyboard
-// callbacks. The state the frame shares with them is in state.h.
+// callbacks. The shell writes the frame's inputs, which live below it in
+// render/state.h.
 #pragma once
 
-#include "app/state.h"
+#include "render/state.h"
+
+// Per-tick steps, double constants added to the float clocks.
+constexpr double kSpinStep = 0.02;
+constexpr double kTiltStep = 0.035;
+constexpr double kScrollStep = 0.03;
 
 // One clock step: the double step added in double precision, rounded to float on store.
 float clockStep(float clock, double step);

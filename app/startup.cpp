@@ -8,8 +8,6 @@
 #include "geometry/geometry.h"
 #include "render/render.h"
 
-RenderResources renderResources;
-
 void createWindow(int* argc, char** argv) {
     glutInit(argc, argv);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
@@ -37,9 +35,10 @@ void loadTextures() {
 int runDemo(int argc, char** argv) {
     createWindow(&argc, argv);
     setFixedGlState();
-    createQuadBuffers();
+    renderResources.quads = createQuadBuffers();
     loadTextures();
-    buildShaderProgram(); // ends the process with status -1 on any failure
+    // Ends the process with status -1 on any failure.
+    renderResources.shader = buildShaderProgram();
     startMusic();
     // No reshape, idle or mouse callback: the projection stays 16:9 whatever the
     // window's shape, and the keyboard callback is registered by the first tick.

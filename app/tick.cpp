@@ -3,10 +3,6 @@
 
 #include <GL/freeglut.h>
 
-float spinClock = 0;
-float tiltClock = 0;
-float scrollClock = 0;
-
 float clockStep(float clock, double step) {
     return static_cast<float>(double(clock) + step);
 }

@@ -16,12 +16,17 @@ GLuint linkShaderProgram(GLuint vertexShader, GLuint fragmentShader);
 using InfoLogFetcher = void (*)(GLuint object, GLsizei maxLength, GLsizei* written, GLchar* log);
 // Writes the object's info log to stderr as fetchLog gives it, at most 65534 characters.
 void printInfoLog(GLuint object, InfoLogFetcher fetchLog);
-struct RenderResources;
-// Looks up the program's three attributes and four uniforms, in that order, into *r.
-void lookUpShaderInputs(GLuint program, RenderResources* r);
-// Compiles and links "simple.vert" and "simple.frag" into renderResources.shaderProgram
-// and looks up the seven inputs; any failure ends the process with status -1.
-void buildShaderProgram();
+// A linked program and the locations of its seven inputs; -1 for one it does not use.
+struct ShaderProgram {
+    GLuint program;
+    GLint attribVertex, attribNormal, attribTexcoords;
+    GLint uniformModelview, uniformNormalview, uniformProjection, uniformTexture;
+};
+// The program with its three attributes and four uniforms looked up, in that order.
+ShaderProgram lookUpShaderInputs(GLuint program);
+// Compiles and links "simple.vert" and "simple.frag" and looks up the seven inputs;
+// any failure ends the process with status -1.
+ShaderProgram buildShaderProgram();
 
 // ---- TGA loader and textures ----
 

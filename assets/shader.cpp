@@ -8,8 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/state.h"
-
 void printInfoLog(GLuint object, InfoLogFetcher fetchLog) {
     // GL writes at most 65534 characters and a NUL; the last byte stays a NUL in
     // case a driver writes nothing at all or ignores the limit by one.
@@ -58,22 +56,24 @@ GLuint linkShaderProgram(GLuint vertexShader, GLuint fragmentShader) {
     std::exit(-1);
 }
 
-void buildShaderProgram() {
+ShaderProgram buildShaderProgram() {
     GLuint vertexShader = compileShaderFile("simple.vert", GL_VERTEX_SHADER);
     // Read only once the vertex stage has compiled.
     GLuint fragmentShader = compileShaderFile("simple.frag", GL_FRAGMENT_SHADER);
-    renderResources.shaderProgram = linkShaderProgram(vertexShader, fragmentShader);
-    lookUpShaderInputs(renderResources.shaderProgram, &renderResources);
+    return lookUpShaderInputs(linkShaderProgram(vertexShader, fragmentShader));
 }
 
-void lookUpShaderInputs(GLuint program, RenderResources* r) {
+ShaderProgram lookUpShaderInputs(GLuint program) {
     // The linker chose the attribute locations; an input the program does not use
     // keeps -1 and the frame goes on with it.
-    r->attribVertex = glGetAttribLocation(program, "vertex");
-    r->attribNormal = glGetAttribLocation(program, "vnormal");
-    r->attribTexcoords = glGetAttribLocation(program, "texcoords");
-    r->uniformModelview = glGetUniformLocation(program, "modelview");
-    r->uniformNormalview = glGetUniformLocation(program, "normalview");
-    r->uniformProjection = glGetUniformLocation(program, "projection");
-    r->uniformTexture = glGetUniformLocation(program, "texture");
+    ShaderProgram s;
+    s.program = program;
+    s.attribVertex = glGetAttribLocation(program, "vertex");
+    s.attribNormal = glGetAttribLocation(program, "vnormal");
+    s.attribTexcoords = glGetAttribLocation(program, "texcoords");
+    s.uniformModelview = glGetUniformLocation(program, "modelview");
+    s.uniformNormalview = glGetUniformLocation(program, "normalview");
+    s.uniformProjection = glGetUniformLocation(program, "projection");
+    s.uniformTexture = glGetUniformLocation(program, "texture");
+    return s;
 }

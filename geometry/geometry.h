@@ -22,5 +22,10 @@ extern const QuadVertex quadVertices[20];
 // fan over the same four where GL has no quads (WebGL). Defined per platform.
 extern const GLenum kQuadPrimitive;
 
-// Fills renderResources.vertexBuffer and quadIndexBuffers[0..4]; the last ones stay bound.
-void createQuadBuffers();
+// The GL buffers of the mesh: the vertex table, and one element buffer per quad.
+struct QuadBuffers {
+    GLuint vertexBuffer;
+    GLuint quadIndexBuffers[5];
+};
+// Creates and fills the array buffer and the five element buffers; the last ones stay bound.
+QuadBuffers createQuadBuffers();

@@ -4,8 +4,6 @@
 
 #include <GL/glew.h>
 
-#include "app/state.h"
-
 // Every vertex lies at z = 0 with w = 1 and faces +z. Quads 2 and 3 share their
 // square and differ only in t, which runs the other way on quad 3.
 const QuadVertex quadVertices[20] = {
@@ -37,9 +35,10 @@ const QuadVertex quadVertices[20] = {
 };
 static_assert(sizeof(quadVertices) == 720, "the vertex buffer is 720 bytes");
 
-void createQuadBuffers() {
-    glGenBuffers(1, &renderResources.vertexBuffer);
-    glBindBuffer(GL_ARRAY_BUFFER, renderResources.vertexBuffer);
+QuadBuffers createQuadBuffers() {
+    QuadBuffers b;
+    glGenBuffers(1, &b.vertexBuffer);
+    glBindBuffer(GL_ARRAY_BUFFER, b.vertexBuffer);
     glBufferData(GL_ARRAY_BUFFER, sizeof quadVertices, quadVertices, GL_STATIC_DRAW);
 
     for (GLushort k = 0; k < 5; ++k) {
@@ -47,9 +46,10 @@ void createQuadBuffers() {
         const GLushort indices[4] = {first, static_cast<GLushort>(first + 1),
                                      static_cast<GLushort>(first + 2),
                                      static_cast<GLushort>(first + 3)};
-        glGenBuffers(1, &renderResources.quadIndexBuffers[k]);
-        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, renderResources.quadIndexBuffers[k]);
+        glGenBuffers(1, &b.quadIndexBuffers[k]);
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, b.quadIndexBuffers[k]);
         glBufferData(GL_ELEMENT_ARRAY_BUFFER, sizeof indices, indices, GL_STATIC_DRAW);
     }
     // Both bindings are left as they are: the frame rebinds them before it draws.
+    return b;
 }

@@ -7,8 +7,8 @@
 #include <GL/freeglut.h>
 #include <cstdint>
 
-#include "app/state.h"
 #include "geometry/geometry.h"
+#include "render/state.h"
 
 namespace {
 
@@ -18,8 +18,8 @@ const void* byteOffset(unsigned n) {
 
 void drawTileField(const RenderResources& r) {
     glBindTexture(GL_TEXTURE_2D, r.texture3);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, r.quadIndexBuffers[3]);
-    glUniform1i(r.uniformTexture, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, r.quads.quadIndexBuffers[3]);
+    glUniform1i(r.shader.uniformTexture, 0);
     for (int i = 0; i < 10; ++i) {
         for (int j = 0; j < 10; ++j) {
             drawWithModelview(tileModelview(0, i, j, scrollClock));
@@ -30,17 +30,17 @@ void drawTileField(const RenderResources& r) {
 
 void drawBackdrop(const RenderResources& r) {
     glBindTexture(GL_TEXTURE_2D, r.texture4);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, r.quadIndexBuffers[4]);
-    glUniform1i(r.uniformTexture, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, r.quads.quadIndexBuffers[4]);
+    glUniform1i(r.shader.uniformTexture, 0);
     drawWithModelview(backdropModelview());
 }
 
 void drawSpinningQuads(const RenderResources& r) {
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, r.texture1);
-    glUniform1i(r.uniformTexture, 0);
+    glUniform1i(r.shader.uniformTexture, 0);
     for (int k = 0; k < 3; ++k) {
-        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, r.quadIndexBuffers[k]);
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, r.quads.quadIndexBuffers[k]);
         drawWithModelview(spinningModelview(k, spinClock, tiltClock));
     }
 }
@@ -48,7 +48,7 @@ void drawSpinningQuads(const RenderResources& r) {
 // No glUniform1i or glActiveTexture here: both still hold from the spinning quads.
 void drawTopQuad(const RenderResources& r) {
     glBindTexture(GL_TEXTURE_2D, r.texture2);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, r.quadIndexBuffers[3]);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, r.quads.quadIndexBuffers[3]);
     drawWithModelview(topModelview(spinClock));
 }
 
@@ -56,26 +56,27 @@ void drawTopQuad(const RenderResources& r) {
 
 void drawWithModelview(Mat4 m) {
     const RenderResources& r = renderResources;
-    glUniformMatrix4fv(r.uniformModelview, 1, GL_TRUE, m.m);
+    glUniformMatrix4fv(r.shader.uniformModelview, 1, GL_TRUE, m.m);
     const Mat4 n = normalviewOf(m);
-    glUniformMatrix4fv(r.uniformNormalview, 1, GL_TRUE, n.m);
+    glUniformMatrix4fv(r.shader.uniformNormalview, 1, GL_TRUE, n.m);
     glDrawElements(kQuadPrimitive, 4, GL_UNSIGNED_SHORT, nullptr);
 }
 
 void drawFrame() {
     const RenderResources& r = renderResources;
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glUseProgram(r.shaderProgram);
+    glUseProgram(r.shader.program);
     const Mat4 projection = frameProjection();
-    glUniformMatrix4fv(r.uniformProjection, 1, GL_TRUE, projection.m);
+    glUniformMatrix4fv(r.shader.uniformProjection, 1, GL_TRUE, projection.m);
 
-    glBindBuffer(GL_ARRAY_BUFFER, r.vertexBuffer);
-    glVertexAttribPointer(GLuint(r.attribVertex), 4, GL_FLOAT, GL_FALSE, 36, byteOffset(0));
-    glEnableVertexAttribArray(GLuint(r.attribVertex));
-    glVertexAttribPointer(GLuint(r.attribNormal), 3, GL_FLOAT, GL_FALSE, 36, byteOffset(16));
-    glEnableVertexAttribArray(GLuint(r.attribNormal));
-    glVertexAttribPointer(GLuint(r.attribTexcoords), 2, GL_FLOAT, GL_FALSE, 36, byteOffset(28));
-    glEnableVertexAttribArray(GLuint(r.attribTexcoords));
+    glBindBuffer(GL_ARRAY_BUFFER, r.quads.vertexBuffer);
+    glVertexAttribPointer(GLuint(r.shader.attribVertex), 4, GL_FLOAT, GL_FALSE, 36, byteOffset(0));
+    glEnableVertexAttribArray(GLuint(r.shader.attribVertex));
+    glVertexAttribPointer(GLuint(r.shader.attribNormal), 3, GL_FLOAT, GL_FALSE, 36, byteOffset(16));
+    glEnableVertexAttribArray(GLuint(r.shader.attribNormal));
+    glVertexAttribPointer(GLuint(r.shader.attribTexcoords), 2, GL_FLOAT, GL_FALSE, 36,
+                          byteOffset(28));
+    glEnableVertexAttribArray(GLuint(r.shader.attribTexcoords));
     glActiveTexture(GL_TEXTURE0);
 
     // Depth testing is off: the draw order alone stacks the layers.
@@ -84,9 +85,9 @@ void drawFrame() {
     drawSpinningQuads(r);
     drawTopQuad(r);
 
-    glDisableVertexAttribArray(GLuint(r.attribVertex));
-    glDisableVertexAttribArray(GLuint(r.attribNormal));
-    glDisableVertexAttribArray(GLuint(r.attribTexcoords));
+    glDisableVertexAttribArray(GLuint(r.shader.attribVertex));
+    glDisableVertexAttribArray(GLuint(r.shader.attribNormal));
+    glDisableVertexAttribArray(GLuint(r.shader.attribTexcoords));
 }
 
 void onDisplay() {

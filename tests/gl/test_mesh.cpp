@@ -23,6 +23,9 @@ const float kTable[20][4] = {
     {-1, -2, 0, 0},     {1, -2, 1, 0},       {1, 2, 1, 1},         {-1, 2, 0, 1},
 };
 
+// The buffers under test, made afresh for each test.
+QuadBuffers quads;
+
 // A state the mesh draws need regardless of what earlier tests in this process left:
 // a fresh vertex array object (no stray enabled arrays), no blending, culling off.
 struct MeshFixture : testing::Test {
@@ -35,7 +38,7 @@ struct MeshFixture : testing::Test {
         glDisable(GL_BLEND);
         glDisable(GL_DEPTH_TEST);
         glDisable(GL_CULL_FACE);
-        createQuadBuffers();
+        quads = createQuadBuffers();
     }
     void TearDown() override {
         glUseProgram(0);
@@ -73,7 +76,7 @@ GLuint makeProgram(const char* vertexSource, const char* fragmentSource) {
     glGetProgramiv(program, GL_LINK_STATUS, &ok);
     EXPECT_TRUE(ok) << "test program does not link";
     glUseProgram(program);
-    glBindBuffer(GL_ARRAY_BUFFER, renderResources.vertexBuffer);
+    glBindBuffer(GL_ARRAY_BUFFER, quads.vertexBuffer);
     glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, 36, reinterpret_cast<const void*>(0));
     glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, 36, reinterpret_cast<const void*>(16));
     glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, 36, reinterpret_cast<const void*>(28));
@@ -97,7 +100,7 @@ uint8_t toByte(float v) {
 } // namespace
 
 TEST_F(MeshFixture, BuffersHoldTheTableAndOneQuadEach) {
-    const RenderResources& rr = renderResources;
+    const QuadBuffers& rr = quads;
     // The last buffers made stay bound.
     GLint bound = 0;
     glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &bound);
@@ -165,7 +168,7 @@ TEST_F(MeshFixture, EachIndexBufferReachesExactlyItsFourVertices) {
     for (int k = 0; k < 5; ++k) {
         glClearColor(0, 0, 0, 0);
         glClear(GL_COLOR_BUFFER_BIT);
-        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, renderResources.quadIndexBuffers[k]);
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, quads.quadIndexBuffers[k]);
         glDrawElements(GL_POINTS, 4, GL_UNSIGNED_SHORT, nullptr);
         const std::vector<uint8_t> px = readPixels(20, 1);
         for (int v = 0; v < 20; ++v) {
@@ -210,7 +213,7 @@ TEST_F(MeshFixture, QuadsCoverTheirSquaresFacingTheViewer) {
     for (int k = 0; k < 5; ++k) {
         glClearColor(0, 0, 0, 0);
         glClear(GL_COLOR_BUFFER_BIT);
-        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, renderResources.quadIndexBuffers[k]);
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, quads.quadIndexBuffers[k]);
         glDrawElements(GL_QUADS, 4, GL_UNSIGNED_SHORT, nullptr);
         const std::vector<uint8_t> px = readPixels(50, 50);
         const int x0 = 25 - halfW[k], x1 = 25 + halfW[k], y0 = 25 - halfH[k], y1 = 25 + halfH[k];

@@ -32,6 +32,9 @@ void writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
+// What buildFrom built.
+ShaderProgram built;
+
 // Runs buildShaderProgram in a fresh directory holding the two given sources.
 void buildFrom(const std::string& vert, const std::string& frag) {
     ensureGlContext();
@@ -42,8 +45,8 @@ void buildFrom(const std::string& vert, const std::string& frag) {
     writeFile(d + "/simple.frag", frag);
     char* previous = getcwd(nullptr, 0);
     ASSERT_EQ(chdir(dir), 0);
-    renderResources = RenderResources{};
-    buildShaderProgram();
+    built = ShaderProgram{};
+    built = buildShaderProgram();
     ASSERT_EQ(chdir(previous), 0);
     std::free(previous);
     std::remove((d + "/simple.vert").c_str());
@@ -54,7 +57,7 @@ void buildFrom(const std::string& vert, const std::string& frag) {
 // The program's two shaders in the order they were attached.
 void attachedShaders(GLuint shaders[2]) {
     GLsizei count = 0;
-    glGetAttachedShaders(renderResources.shaderProgram, 2, &count, shaders);
+    glGetAttachedShaders(built.program, 2, &count, shaders);
     ASSERT_EQ(count, 2);
 }
 
@@ -73,9 +76,9 @@ std::string shaderSource(GLuint shader) {
 TEST(ShaderBuild, ShippedSourcesLinkAndEveryInputIsFound) {
     std::string vert = readData("simple.vert"), frag = readData("simple.frag");
     buildFrom(vert, frag);
-    const RenderResources& r = renderResources;
+    const ShaderProgram& r = built;
     GLint linked = 0;
-    glGetProgramiv(r.shaderProgram, GL_LINK_STATUS, &linked);
+    glGetProgramiv(r.program, GL_LINK_STATUS, &linked);
     EXPECT_TRUE(linked);
     GLuint shaders[2] = {};
     attachedShaders(shaders);
@@ -88,13 +91,13 @@ TEST(ShaderBuild, ShippedSourcesLinkAndEveryInputIsFound) {
     EXPECT_EQ(shaderSource(shaders[1]), frag);
     // Each location under its own name: the three attributes are distinct, and so
     // are the four uniforms.
-    EXPECT_EQ(r.attribVertex, glGetAttribLocation(r.shaderProgram, "vertex"));
-    EXPECT_EQ(r.attribNormal, glGetAttribLocation(r.shaderProgram, "vnormal"));
-    EXPECT_EQ(r.attribTexcoords, glGetAttribLocation(r.shaderProgram, "texcoords"));
-    EXPECT_EQ(r.uniformModelview, glGetUniformLocation(r.shaderProgram, "modelview"));
-    EXPECT_EQ(r.uniformNormalview, glGetUniformLocation(r.shaderProgram, "normalview"));
-    EXPECT_EQ(r.uniformProjection, glGetUniformLocation(r.shaderProgram, "projection"));
-    EXPECT_EQ(r.uniformTexture, glGetUniformLocation(r.shaderProgram, "texture"));
+    EXPECT_EQ(r.attribVertex, glGetAttribLocation(r.program, "vertex"));
+    EXPECT_EQ(r.attribNormal, glGetAttribLocation(r.program, "vnormal"));
+    EXPECT_EQ(r.attribTexcoords, glGetAttribLocation(r.program, "texcoords"));
+    EXPECT_EQ(r.uniformModelview, glGetUniformLocation(r.program, "modelview"));
+    EXPECT_EQ(r.uniformNormalview, glGetUniformLocation(r.program, "normalview"));
+    EXPECT_EQ(r.uniformProjection, glGetUniformLocation(r.program, "projection"));
+    EXPECT_EQ(r.uniformTexture, glGetUniformLocation(r.program, "texture"));
     for (GLint location : {r.attribVertex, r.attribNormal, r.attribTexcoords, r.uniformModelview,
                            r.uniformNormalview, r.uniformProjection, r.uniformTexture}) {
         EXPECT_GE(location, 0);
@@ -102,14 +105,14 @@ TEST(ShaderBuild, ShippedSourcesLinkAndEveryInputIsFound) {
     // Not made current: the frame selects it.
     GLint current = -1;
     glGetIntegerv(GL_CURRENT_PROGRAM, &current);
-    EXPECT_NE(GLuint(current), r.shaderProgram);
+    EXPECT_NE(GLuint(current), r.program);
 }
 
 TEST(ShaderBuild, UnusedInputsKeepMinusOne) {
     std::string vert = replaced(readData("simple.vert"), "attribute vec3 vnormal;\n", "");
     vert = replaced(vert, "(vec4(vnormal, 0.0) * normalview)", "vec4(0.0, 0.0, 1.0, 0.0)");
     buildFrom(vert, readData("simple.frag"));
-    const RenderResources& r = renderResources;
+    const ShaderProgram& r = built;
     EXPECT_EQ(r.attribNormal, -1);
     EXPECT_EQ(r.uniformNormalview, -1);
     EXPECT_GE(r.attribVertex, 0);

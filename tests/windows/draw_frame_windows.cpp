@@ -4,7 +4,7 @@
 //   draw_frame DATA_DIR OUT.rgb
 #include <cstdio>
 
-#include "app/state.h"
+#include "render/state.h"
 #include "offscreen.h"
 #include "render/render.h"
 

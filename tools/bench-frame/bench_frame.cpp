@@ -164,20 +164,21 @@ GLuint compile(GLenum type, const char* source) {
 // The floor program with the seven inputs looked up as start-up looks them up.
 RenderResources floorResources(const RenderResources& demo) {
     RenderResources r = demo;
-    r.shaderProgram = glCreateProgram();
-    glAttachShader(r.shaderProgram, compile(GL_VERTEX_SHADER, kFloorVertex));
-    glAttachShader(r.shaderProgram, compile(GL_FRAGMENT_SHADER, kFloorFragment));
-    glLinkProgram(r.shaderProgram);
+    const GLuint program = glCreateProgram();
+    glAttachShader(program, compile(GL_VERTEX_SHADER, kFloorVertex));
+    glAttachShader(program, compile(GL_FRAGMENT_SHADER, kFloorFragment));
+    glLinkProgram(program);
     GLint ok = 0;
-    glGetProgramiv(r.shaderProgram, GL_LINK_STATUS, &ok);
+    glGetProgramiv(program, GL_LINK_STATUS, &ok);
     if (!ok) {
         std::fprintf(stderr, "floor program does not link\n");
         std::exit(1);
     }
-    lookUpShaderInputs(r.shaderProgram, &r);
-    const GLint locations[] = {r.attribVertex,     r.attribNormal,      r.attribTexcoords,
-                               r.uniformModelview, r.uniformNormalview, r.uniformProjection,
-                               r.uniformTexture};
+    r.shader = lookUpShaderInputs(program);
+    const ShaderProgram& s = r.shader;
+    const GLint locations[] = {s.attribVertex,     s.attribNormal,      s.attribTexcoords,
+                               s.uniformModelview, s.uniformNormalview, s.uniformProjection,
+                               s.uniformTexture};
     for (GLint l : locations) {
         if (l < 0) {
             // An input the compiler dropped would make this a different frame.

@@ -36,9 +36,9 @@ bool loadDemoResources(const char* dataDir) {
         return false;
     }
     setFixedGlState();
-    createQuadBuffers();
+    renderResources.quads = createQuadBuffers();
     loadTextures();
-    buildShaderProgram();
+    renderResources.shader = buildShaderProgram();
     const bool back = chdir(previous) == 0;
     std::free(previous);
     return back;
