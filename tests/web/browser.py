@@ -31,7 +31,10 @@ window.__watch = {frames: [], times: [], draws: 0, modes: {}, errors: [], firstF
 (function () {
   const w = window.__watch, getContext = HTMLCanvasElement.prototype.getContext;
   const consoleError = console.error;
-  console.error = function (...a) { w.console.push(a.join(" ")); return consoleError.apply(this, a); };
+  console.error = function (...a) {
+    w.console.push(a.join(" "));
+    return consoleError.apply(this, a);
+  };
   const uncaught = what => e => setTimeout(() => e.defaultPrevented || w.console.push(what(e)));
   addEventListener("error", uncaught(e => e.message || "failed to load " + e.target.src), true);
   addEventListener("unhandledrejection", uncaught(e => String(e.reason)));
@@ -57,7 +60,8 @@ window.__watch = {frames: [], times: [], draws: 0, modes: {}, errors: [], firstF
   const createBufferSource = AudioContext.prototype.createBufferSource;
   AudioContext.prototype.createBufferSource = function () {
     const node = createBufferSource.call(this), start = node.start, stop = node.stop;
-    if (w.audioState === null) this.addEventListener("statechange", () => { w.audioState = this.state; });
+    if (w.audioState === null)
+      this.addEventListener("statechange", () => { w.audioState = this.state; });
     w.audioState = this.state;
     const s = {loop: null, duration: null, started: false, stopped: false};
     w.sources.push(s);
@@ -77,6 +81,12 @@ Quiet = type("Quiet", (http.server.SimpleHTTPRequestHandler,), {"log_message": l
 class Watched(Quiet):
     """Serves index.html with the server's `head` (the watch script) inline at the top
     of its <head>: the one way to run first that every engine's driver allows."""
+
+    def handle(self):
+        try:
+            super().handle()
+        except (BrokenPipeError, ConnectionResetError):  # the browser left the page meanwhile
+            pass
 
     def do_GET(self):
         if self.path.split("?")[0] not in ("/", "/index.html"):
@@ -112,14 +122,20 @@ class Firefox:
             with open(log) as f:
                 found = re.search(r"WebDriver BiDi listening on (ws://\S+)", f.read())
         if not found:
+            with open(log) as f:
+                why = f.read()
             self.quit()
-            raise RuntimeError("firefox-esr offers no WebDriver BiDi socket; its log:\n" + open(log).read())
-        self.socket, self.last = websocket.create_connection(
-            found[1] + "/session", timeout=60, suppress_origin=True), 0  # it refuses any Origin
-        self.send("session.new", capabilities={})
-        self.context = self.send("browsingContext.getTree")["contexts"][0]["context"]
-        self.send("browsingContext.setViewport", context=self.context,
-                  viewport={"width": size[0], "height": size[1]})
+            raise RuntimeError("firefox-esr offers no WebDriver BiDi socket; its output:\n" + why)
+        try:
+            self.socket, self.last = websocket.create_connection(
+                found[1] + "/session", timeout=60, suppress_origin=True), 0  # it refuses any Origin
+            self.send("session.new", capabilities={})
+            self.context = self.send("browsingContext.getTree")["contexts"][0]["context"]
+            self.send("browsingContext.setViewport", context=self.context,
+                      viewport={"width": size[0], "height": size[1]})
+        except BaseException:
+            self.quit()
+            raise
 
     def send(self, method, **params):
         self.last += 1
@@ -153,8 +169,9 @@ class Firefox:
     def quit(self):
         try:
             self.send("browser.close")
-        except Exception:  # already gone, or never connected
-            pass
+            self.socket.close()
+        except Exception:  # never connected, or already gone
+            self.process.terminate()
         try:
             self.process.wait(20)
         except subprocess.TimeoutExpired:
@@ -182,12 +199,9 @@ class Browser:
     the watch script (and so before the page's own)."""
 
     def __init__(self, site, size=(1280, 800), engine="chromium", before=""):
-        self.engine = engine
-        self.server = http.server.ThreadingHTTPServer(
-            ("127.0.0.1", 0), functools.partial(Watched, directory=site))
-        self.server.head = ("<script>%s\n%s</script>" % (before, WATCH)).encode()
-        threading.Thread(target=self.server.serve_forever, daemon=True).start()
-        self.url = "http://127.0.0.1:%d/" % self.server.server_address[1]
+        self.engine, self.servers = engine, []
+        self.url = self.serve(site, before)
+        self.server = self.servers[0]
         # Why the page's audio context cannot run here, if it cannot.
         self.silent = None
         if engine == "firefox" and not (os.path.exists("/dev/snd") or os.environ.get("PULSE_SERVER")
@@ -204,6 +218,16 @@ class Browser:
             options.add_argument(a)
         options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
         self.driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+
+    def serve(self, site, before=""):
+        """Serves a site on a port of its own, an origin whose cache it shares with no
+        other; its address. The browser's first site is served at `url`."""
+        server = http.server.ThreadingHTTPServer(
+            ("127.0.0.1", 0), functools.partial(Watched, directory=site))
+        server.head = ("<script>%s\n%s</script>" % (before, WATCH)).encode()
+        threading.Thread(target=server.serve_forever, daemon=True).start()
+        self.servers.append(server)
+        return "http://127.0.0.1:%d/" % server.server_address[1]
 
     def js(self, script, *args):
         return self.driver.execute_script(script, *args)
@@ -252,5 +276,8 @@ class Browser:
 
     def close(self):
         self.driver.quit()
+        for other in self.servers[1:]:
+            other.shutdown()
+            other.server_close()
         self.server.shutdown()
         self.server.server_close()

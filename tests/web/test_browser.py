@@ -142,17 +142,24 @@ class TestBuild(unittest.TestCase):
 
 @in_every_engine
 class PageMessages(unittest.TestCase):
-    """What a visitor sees instead of a blank page."""
+    """What a visitor sees instead of a blank page: each on its own origin, in one browser."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.b = Browser(SITE, engine=cls.engine)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.b.close()
 
     def shows(self, site, contains, before=""):
-        b = Browser(site, engine=self.engine, before=before)
+        b = self.b
         try:
-            b.driver.get(b.url)
+            b.driver.get(b.serve(site, before))
             text = b.wait("(t => t.startsWith('Loading') ? '' : t)"
                           "(document.getElementById('message').textContent)", 30)
             self.assertIn(contains, text or "")
         finally:
-            b.close()
             if site != SITE:
                 shutil.rmtree(site)
 
