@@ -153,7 +153,7 @@ class Firefox:
     def execute_script(self, script, *args):
         # The value travels as JSON, as Selenium's does for the tests' plain data.
         r = self.send("script.evaluate", target={"context": self.context}, awaitPromise=False,
-                      expression="JSON.stringify([(function () {%s}).apply(window, %s)])"
+                      expression="JSON.stringify([(function () {%s\n}).apply(window, %s)])"
                       % (script, json.dumps(args)))
         if r["type"] == "exception":
             raise RuntimeError("script: " + r["exceptionDetails"]["text"])
