@@ -1,6 +1,7 @@
-"""The web build in a real headless Chromium: the shipped page (draws, console,
-music, Escape), the test build (matrices bit for bit against tests/model, the frame
-against the reference picture), and the page's messages when the demo cannot run.
+"""The web build in real browsers: the shipped page (draws, console, music, Escape)
+and the page's messages when the demo cannot run in Chromium (headless), Firefox ESR
+and WebKitGTK (these two on the X display); the test build (matrices bit for bit
+against tests/model, the frame against the reference picture) in Chromium.
 MARROWBY_WEB_SITE is the built site, MARROWBY_WEB_TEST the test build's files."""
 import base64
 import contextlib
@@ -37,10 +38,21 @@ def site_copy(replace_from=None, drop=()):
     return d
 
 
+def in_every_engine(cls):
+    """The class runs in Chromium as it is, and in the other engines as subclasses
+    named after them (ShippedPageInFirefox, ...)."""
+    cls.engine = "chromium"
+    for engine in ("firefox", "webkit"):
+        name = "%sIn%s" % (cls.__name__, engine.capitalize())
+        globals()[name] = type(name, (cls,), {"engine": engine})
+    return cls
+
+
+@in_every_engine
 class ShippedPage(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.b = Browser(SITE)
+        cls.b = Browser(SITE, engine=cls.engine)
         cls.b.driver.get(cls.b.url)
         cls.b.wait("document.getElementById('veil').hidden && window.__watch.frames.length >= 10")
         cls.b.watch_exit()
@@ -61,11 +73,18 @@ class ShippedPage(unittest.TestCase):
         self.assertEqual(size[:2], [1280, 720])
         self.assertAlmostEqual(size[2] / size[3], 16 / 9, delta=0.01)
 
-    def test_2_music_loops_from_one_source(self):
+    def test_2_music_loops_from_one_source_after_a_click(self):
+        self.b.click()
         s = self.b.wait("window.__watch.sources.filter(s => s.started)", timeout=30)
         self.assertEqual(len(s or []), 1, s)
         self.assertTrue(s[0]["loop"])
         self.assertAlmostEqual(s[0]["duration"], 24 * 4 * 60 / 108, delta=0.05)  # 53.3 s
+
+    def test_2a_its_audio_context_runs(self):
+        if self.b.silent:
+            self.skipTest(self.b.silent)
+        self.assertEqual(self.b.wait("window.__watch.audioState === 'running' && 'running'", 10),
+                         "running", self.b.js("return window.__watch.audioState"))
 
     def test_3_escape_ends_the_runtime_the_drawing_and_the_music(self):
         self.b.escape()
@@ -121,19 +140,26 @@ class TestBuild(unittest.TestCase):
         self.assertTrue(ok, "%d pixels differ by more than the slack" % differing)
 
 
+@in_every_engine
 class PageMessages(unittest.TestCase):
-    """What a visitor sees instead of a blank page."""
+    """What a visitor sees instead of a blank page: each on its own origin, in one browser."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.b = Browser(SITE, engine=cls.engine)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.b.close()
 
     def shows(self, site, contains, before=""):
-        b = Browser(site)
+        b = self.b
         try:
-            b.driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": before})
-            b.driver.get(b.url)
+            b.driver.get(b.serve(site, before))
             text = b.wait("(t => t.startsWith('Loading') ? '' : t)"
                           "(document.getElementById('message').textContent)", 30)
             self.assertIn(contains, text or "")
         finally:
-            b.close()
             if site != SITE:
                 shutil.rmtree(site)
 

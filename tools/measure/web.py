@@ -2,7 +2,7 @@
 # The web build's figures, in one run: the site's sizes (plain and gzipped), a clean
 # build's time, the page's frame rate in headless Chromium (SwiftShader) against the
 # desktop program's on llvmpipe under Xvfb, the time from navigation to the first
-# drawn frame, and the browser test group's time.
+# drawn frame, and the browser test group's time in each engine.
 import argparse
 import gzip
 import os
@@ -20,6 +20,9 @@ import measure  # noqa: E402
 from browser import Browser  # noqa: E402
 
 SITE_FILES = ["index.html", "icon.svg", "marrowby.js", "marrowby.wasm", "marrowby.data"]
+# The browser tests of each engine, as unittest -k patterns.
+ENGINES = [("Chromium, headless", ["ShippedPage.test", "PageMessages.test", "TestBuild"]),
+           ("Firefox ESR, Xvfb", ["InFirefox"]), ("WebKitGTK, Xvfb", ["InWebkit"])]
 
 
 def timed(cmd, **kw):
@@ -92,8 +95,9 @@ def main():
         web_fps, web_gap, firsts = page_rate(site, args.skip, args.seconds, args.loads)
         env = dict(os.environ, MARROWBY_WEB_SITE=site,
                    MARROWBY_WEB_TEST=os.path.join(ROOT, "build", "web-cmake", "test"))
-        tests_s = timed(["/usr/bin/python3", os.path.join(ROOT, "tests", "web", "test_browser.py")],
-                        env=env, stderr=subprocess.DEVNULL)
+        tests = ["/usr/bin/python3", os.path.join(ROOT, "tests", "web", "test_browser.py")]
+        tests_s = [timed(tests + [a for p in patterns for a in ("-k", p)], env=env,
+                         stderr=subprocess.DEVNULL) for _, patterns in ENGINES]
         print("machine: %s, %d cores; load %s before, %s after"
               % (measure.cpu_name(), os.cpu_count(), load_before, measure.load()))
         print("| Measure | Figure |")
@@ -111,9 +115,10 @@ def main():
               % (desktop_fps, statistics.median(desktop_gaps)))
         print("| navigation to the first drawn frame, median of %d loads | %.0f ms (loads: %s) |"
               % (len(firsts), statistics.median(firsts), " ".join("%.0f" % f for f in firsts)))
-        print("| browser tests (tests/web/test_browser.py) | %.1f s |" % tests_s)
+        for (engine, _), s in zip(ENGINES, tests_s):
+            print("| browser tests (tests/web/test_browser.py) in %s | %.1f s |" % (engine, s))
         print("| the group in CI without installing: clean build and tests | %.1f min |"
-              % ((build_s + tests_s) / 60))
+              % ((build_s + sum(tests_s)) / 60))
 
 
 if __name__ == "__main__":
