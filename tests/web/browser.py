@@ -10,6 +10,7 @@ import time
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.action_chains import ActionChains
+from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 
 # Runs in every document before the page: counts each frame's draws (a frame runs
@@ -103,3 +104,47 @@ class Browser:
         self.driver.quit()
         self.server.shutdown()
         self.server.server_close()
+
+    def first_visit(self, network=None):
+        """Loads the page as a first visit does (HTTP cache off; `network` one of
+        NETWORKS, or None for no emulation) up to its first frame: (milliseconds from
+        navigation to it, bytes transferred before it: the page's and every download's
+        that had ended by then)."""
+        self.driver.execute_cdp_cmd("Network.enable", {})
+        self.driver.execute_cdp_cmd("Network.setCacheDisabled", {"cacheDisabled": True})
+        if network:
+            self.driver.execute_cdp_cmd("Network.emulateNetworkConditions",
+                                        dict(NETWORKS[network], offline=False))
+        self.driver.get(self.url)
+        at = self.wait("window.__watch.firstFrameAt", 120)
+        return at, self.js("return performance.getEntriesByType('navigation')"
+                           ".concat(performance.getEntriesByType('resource'))"
+                           ".filter(e => e.responseEnd <= arguments[0])"
+                           ".reduce((n, e) => n + e.transferSize, 0)", at)
+
+    def phone(self, width, height):
+        """Chromium's phone emulation: a touch screen of width x CSS pixels."""
+        self.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
+            "width": width, "height": height, "deviceScaleFactor": 3, "mobile": True})
+        self.driver.execute_cdp_cmd("Emulation.setTouchEmulationEnabled",
+                                    {"enabled": True, "maxTouchPoints": 5})
+
+    def stop_server(self):
+        """No more answers from the site's host; the browser stays open."""
+        self.server.shutdown()
+        self.server.server_close()
+
+    def click(self, element_id="canvas"):
+        """A real click (a user gesture) on the element."""
+        ActionChains(self.driver).click(self.driver.find_element(By.ID, element_id)).perform()
+
+
+# Chromium's network emulation as puppeteer's PredefinedNetworkConditions (and
+# Lighthouse) define these links: bytes a second down and up, milliseconds of
+# latency on every request.
+NETWORKS = {
+    "Slow 4G": {"downloadThroughput": 1.6e6 / 8 * 0.9, "uploadThroughput": 750e3 / 8 * 0.9,
+                "latency": 150 * 3.75},
+    "Fast 4G": {"downloadThroughput": 9e6 / 8 * 0.9, "uploadThroughput": 1.5e6 / 8 * 0.9,
+                "latency": 60 * 2.75},
+}

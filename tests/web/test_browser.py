@@ -4,6 +4,7 @@ against the reference picture), and the page's messages when the demo cannot run
 MARROWBY_WEB_SITE is the built site, MARROWBY_WEB_TEST the test build's files."""
 import base64
 import contextlib
+import gzip
 import io
 import os
 import shutil
@@ -61,7 +62,11 @@ class ShippedPage(unittest.TestCase):
         self.assertEqual(size[:2], [1280, 720])
         self.assertAlmostEqual(size[2] / size[3], 16 / 9, delta=0.01)
 
-    def test_2_music_loops_from_one_source(self):
+    def test_2_music_waits_for_a_click_then_loops_from_one_source(self):
+        self.assertTrue(self.b.wait("Module.webMusic.settled", timeout=30))
+        self.assertEqual(self.b.js("return [window.__watch.sources, Module.webMusic.state,"
+                                   " document.getElementById('sound').hidden]"), [[], "asks", False])
+        self.b.click()
         s = self.b.wait("window.__watch.sources.filter(s => s.started)", timeout=30)
         self.assertEqual(len(s or []), 1, s)
         self.assertTrue(s[0]["loop"])
@@ -143,15 +148,17 @@ class PageMessages(unittest.TestCase):
                    " return k === 'webgl2' ? null : g.call(this, k, a); };")
 
     def test_download_fails(self):
-        self.shows(site_copy(drop=["marrowby.data"]), "could not be loaded")
+        self.shows(site_copy(drop=["marrowby.data.gz"]), "could not be loaded")
 
     def test_shader_that_does_not_build(self):
         # The fragment shader's first bytes in the package, overwritten in place.
         d = site_copy()
-        with open(os.path.join(d, "marrowby.data"), "r+b") as f:
-            data = f.read()
-            f.seek(data.index(b"#ifdef GL_ES"))
-            f.write(b"not GLSL;")
+        with gzip.open(os.path.join(d, "marrowby.data.gz"), "rb") as f:
+            data = bytearray(f.read())
+        at = data.index(b"#ifdef GL_ES")
+        data[at:at + 9] = b"not GLSL;"
+        with gzip.open(os.path.join(d, "marrowby.data.gz"), "wb") as f:
+            f.write(data)
         self.shows(d, "status -1")
 
 
