@@ -162,5 +162,154 @@ class PageMessages(unittest.TestCase):
         self.shows(d, "status -1")
 
 
+class FirstVisitOnSlow4G(unittest.TestCase):
+    def test_bytes_before_the_first_frame(self):
+        b = Browser(SITE)
+        try:
+            ms, sent = b.first_visit("Slow 4G")
+        finally:
+            b.close()
+        print("\nfirst visit on Slow 4G: first frame at %.2f s, %d bytes before it" % (ms / 1e3, sent),
+              file=sys.stderr)
+        self.assertLessEqual(sent, 250000)
+
+
+class InstalledAndOffline(unittest.TestCase):
+    def kept(self, b):
+        """Opens the site and waits until its service worker has kept every file."""
+        b.driver.get(b.url)
+        self.assertTrue(b.wait("navigator.serviceWorker.controller && caches.keys().then(k =>"
+                               " k.length && caches.open(k[0])).then(c => c && c.keys())"
+                               ".then(r => window.__kept = r.length)", 60) and b.wait("window.__kept >= 9"))
+
+    def test_installable_and_a_second_visit_plays_with_the_server_stopped(self):
+        b = Browser(SITE)
+        try:
+            self.kept(b)
+            self.assertEqual(b.driver.execute_cdp_cmd("Page.getInstallabilityErrors", {}),
+                             {"installabilityErrors": []})
+            b.stop_server()
+            b.driver.refresh()
+            self.assertTrue(b.wait("document.getElementById('veil').hidden"
+                                   " && window.__watch.frames.length >= 5 && Module.webMusic.settled"))
+            b.click()
+            s = b.wait("window.__watch.sources.filter(s => s.started && s.loop)", 30)
+            self.assertEqual(len(s or []), 1)
+            self.assertEqual(b.errors(), [])
+        finally:
+            b.close()
+
+    def test_a_new_release_replaces_the_old_cache(self):
+        d = site_copy()
+        b = Browser(d)
+        try:
+            self.kept(b)
+            old = b.wait("caches.keys()")
+            with open(os.path.join(d, "sw.js")) as f:
+                text = f.read().replace(old[0], "marrowby-next")
+            with open(os.path.join(d, "sw.js"), "w") as f:
+                f.write(text)
+            b.js("navigator.serviceWorker.getRegistration().then(r => r.update())")
+            self.assertEqual(b.wait("caches.keys().then(k => k.length === 1 && k[0] !== %r && k)"
+                                    % old[0]), ["marrowby-next"])
+        finally:
+            b.close()
+            shutil.rmtree(d)
+
+
+class Phone(unittest.TestCase):
+    """The page at a phone's size, upright and sideways, on a touch screen."""
+
+    def test_everything_fits_and_the_hints_speak_of_taps(self):
+        for size in ((360, 740), (740, 360), (390, 844), (844, 390)):
+            with self.subTest(size=size):
+                b = Browser(SITE)
+                try:
+                    b.phone(*size)
+                    b.driver.get(b.url)
+                    b.wait("document.getElementById('veil').hidden && window.__watch.frames.length")
+                    self.assertEqual(b.js("return [...document.querySelectorAll('#bar > *')]"
+                                          ".map(e => e.offsetWidth && e.textContent).slice(0, 3)"),
+                                     ["Tap for sound", 0, "Fullscreen"])
+                    for state in ("running", "ended"):
+                        self.assertEqual(b.js(FITS), [], state)
+                        b.escape()
+                        b.wait("document.getElementById('restart').offsetWidth")
+                finally:
+                    b.close()
+
+
+# Every shown element inside the window, no scrolling, each text on one line (the
+# veil's message may wrap, inside the picture).
+FITS = """
+const out = [], d = document.documentElement, stage = document.getElementById('stage');
+if (d.scrollWidth > innerWidth || d.scrollHeight > innerHeight) out.push('scrolls');
+for (const e of document.querySelectorAll('body *')) {
+  const r = e.getBoundingClientRect(), inVeil = e.closest('#veil');
+  if (!r.width || e.closest('[hidden]')) continue;
+  const box = inVeil ? stage.getBoundingClientRect() : {left: 0, top: 0, right: innerWidth,
+                                                       bottom: innerHeight};
+  if (r.left < box.left - 0.5 || r.top < box.top - 0.5 || r.right > box.right + 0.5
+      || r.bottom > box.bottom + 0.5) out.push(e.id || e.textContent);
+  if (!inVeil && e.matches('#bar > *') && r.height > 2 * parseFloat(getComputedStyle(e).fontSize) + 16)
+    out.push('wraps: ' + e.textContent);
+}
+return out;"""
+
+
+class BrokenDownloads(unittest.TestCase):
+    """A cut or corrupt download: a message, never a half-started demo; without the
+    music the demo runs silently and promises no sound."""
+
+    def open(self, change, wait):
+        d = site_copy()
+        change(d)
+        b = Browser(d)
+        b.driver.get(b.url)
+        b.wait(wait, 30)
+        return b, d
+
+    def test_program_or_package_cut_or_corrupt(self):
+        def cut(d, name, corrupt):
+            with open(os.path.join(d, name), "r+b") as f:
+                data = bytearray(f.read())
+                f.seek(0)
+                f.truncate()
+                if corrupt:
+                    data[len(data) // 2] ^= 0x55
+                f.write(data if corrupt else data[:len(data) * 2 // 3])
+        for name in ("marrowby.js.gz", "marrowby.wasm.gz", "marrowby.data.gz"):
+            for corrupt in (False, True):
+                with self.subTest(name=name, corrupt=corrupt):
+                    b, d = self.open(lambda d: cut(d, name, corrupt),
+                                     "!document.getElementById('message').textContent.startsWith('Loading')")
+                    try:
+                        self.assertEqual(b.js("return [document.getElementById('message').textContent"
+                                              ".startsWith('The demo could not be loaded'),"
+                                              " window.__watch.firstFrameAt, typeof FS]"),
+                                         [True, None, "undefined"])
+                    finally:
+                        b.close()
+                        shutil.rmtree(d)
+
+    def test_music_missing_or_undecodable(self):
+        def garble(d):
+            with open(os.path.join(d, "marrowby.ogg"), "r+b") as f:
+                f.write(b"\0" * 4096)
+        for change in (lambda d: os.remove(os.path.join(d, "marrowby.ogg")), garble):
+            b, d = self.open(change, "window.__watch.frames.length >= 5 && Module.webMusic.settled")
+            try:
+                b.click()
+                time.sleep(1)
+                self.assertEqual(b.js("return [Module.webMusic.state, window.__watch.sources.length,"
+                                      " document.getElementById('sound').hidden]"), ["none", 0, True])
+            finally:
+                b.close()
+                shutil.rmtree(d)
+
+    def test_no_decompression_stream(self):
+        PageMessages.shows(self, SITE, "too old to unpack", before="delete window.DecompressionStream;")
+
+
 if __name__ == "__main__":
     unittest.main(verbosity=2)
