@@ -2,24 +2,32 @@
 # The web build's figures, in one run: the site's sizes (plain and gzipped), a clean
 # build's time, the page's frame rate in headless Chromium (SwiftShader) against the
 # desktop program's on llvmpipe under Xvfb, the time from navigation to the first
-# drawn frame, and the browser test group's time.
+# drawn frame, a first visit's bytes and time to the first frame on emulated mobile
+# links, Lighthouse's scores (mobile and desktop), and the browser test group's time.
 import argparse
+import functools
 import gzip
+import http.server
+import json
 import os
 import shutil
 import statistics
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path[:0] = [HERE, os.path.join(ROOT, "tests", "web")]
 import measure  # noqa: E402
-from browser import Browser  # noqa: E402
+from browser import Browser, Quiet  # noqa: E402
 
-SITE_FILES = ["index.html", "icon.svg", "marrowby.js", "marrowby.wasm", "marrowby.data"]
+SITE_FILES = ["index.html", "sw.js", "manifest.webmanifest", "icon.svg", "marrowby-192.png",
+              "marrowby-512.png", "marrowby.js.gz", "marrowby.wasm.gz", "marrowby.data.gz",
+              "marrowby.ogg"]
+LIGHTHOUSE = os.path.join(ROOT, "build", "lighthouse")
 
 
 def timed(cmd, **kw):
@@ -60,12 +68,71 @@ def page_rate(site, skip, seconds, loads):
     return fps, statistics.median(gaps), firsts
 
 
+def first_visits(site, network, loads):
+    """(median ms to the first frame, median bytes before it, each load's ms) over
+    `loads` first visits, each in a fresh browser profile."""
+    runs = []
+    for _ in range(loads):
+        b = Browser(site)
+        try:
+            runs.append(b.first_visit(network))
+        finally:
+            b.close()
+    return (statistics.median(r[0] for r in runs), statistics.median(r[1] for r in runs),
+            [r[0] for r in runs])
+
+
+def lighthouse(site, presets):
+    """Lighthouse (the version tools/measure/lighthouse pins) on the site served
+    plainly: {preset: {category: score, "LCP": text, "TBT": text}}."""
+    lock = os.path.join(HERE, "lighthouse", "package-lock.json")
+    installed = os.path.join(LIGHTHOUSE, "package-lock.json")
+    if not os.path.exists(installed) or open(installed).read() != open(lock).read():
+        shutil.rmtree(LIGHTHOUSE, ignore_errors=True)
+        os.makedirs(LIGHTHOUSE)
+        for name in ("package.json", "package-lock.json"):
+            shutil.copy(os.path.join(HERE, "lighthouse", name), LIGHTHOUSE)
+        subprocess.run(["npm", "ci", "--no-audit", "--no-fund"], cwd=LIGHTHOUSE, check=True,
+                       stdout=subprocess.DEVNULL)
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0),
+                                             functools.partial(Quiet, directory=site))
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    results = {}
+    try:
+        for preset in presets:
+            with tempfile.NamedTemporaryFile(suffix=".json") as out:
+                argv = [os.path.join(LIGHTHOUSE, "node_modules", ".bin", "lighthouse"),
+                        "http://127.0.0.1:%d/" % server.server_address[1], "--quiet",
+                        "--output=json", "--output-path=" + out.name,
+                        "--chrome-flags=--headless=new --no-sandbox --use-angle=swiftshader"
+                        " --enable-unsafe-swiftshader"]
+                if preset == "desktop":
+                    argv.append("--preset=desktop")
+                env = dict(os.environ, CHROME_PATH="/usr/bin/chromium")
+                # On a busy machine Lighthouse's own protocol calls may time out:
+                # one more try.
+                if subprocess.run(argv, env=env).returncode != 0:
+                    subprocess.run(argv, env=env, check=True)
+                report = json.load(out)
+            results[preset] = {c["title"]: round(c["score"] * 100)
+                               for c in report["categories"].values()}
+            for key, audit in (("LCP", "largest-contentful-paint"),
+                               ("TBT", "total-blocking-time")):
+                results[preset][key] = report["audits"][audit]["displayValue"]
+            results[preset]["version"] = report["lighthouseVersion"]
+    finally:
+        server.shutdown()
+        server.server_close()
+    return results
+
+
 def main():
     p = argparse.ArgumentParser(description="Measures the web build against the desktop program.")
     p.add_argument("--seconds", type=float, default=10, help="frame-rate window")
     p.add_argument("--skip", type=float, default=1.0, help="seconds after the first frame not counted")
     p.add_argument("--loads", type=int, default=3, help="page loads timed to the first frame")
     p.add_argument("--no-build", action="store_true", help="use the builds as they are")
+    p.add_argument("--no-lighthouse", action="store_true", help="leave out Lighthouse")
     p.add_argument("--nice", type=int, default=None,
                    help="run everything at this nice value (negative needs root), as measure.py")
     args = p.parse_args()
@@ -90,6 +157,9 @@ def main():
                                              args.skip + args.seconds + 0.5, tmp)
         desktop_fps, desktop_gaps = measure.rate(swaps, args.skip, args.seconds)
         web_fps, web_gap, firsts = page_rate(site, args.skip, args.seconds, args.loads)
+        visits = [(n, first_visits(site, n if n != "none" else None, args.loads))
+                  for n in ("none", "Fast 4G", "Slow 4G")]
+        scores = {} if args.no_lighthouse else lighthouse(site, ("mobile", "desktop"))
         env = dict(os.environ, MARROWBY_WEB_SITE=site,
                    MARROWBY_WEB_TEST=os.path.join(ROOT, "build", "web-cmake", "test"))
         tests_s = timed(["/usr/bin/python3", os.path.join(ROOT, "tests", "web", "test_browser.py")],
@@ -111,6 +181,16 @@ def main():
               % (desktop_fps, statistics.median(desktop_gaps)))
         print("| navigation to the first drawn frame, median of %d loads | %.0f ms (loads: %s) |"
               % (len(firsts), statistics.median(firsts), " ".join("%.0f" % f for f in firsts)))
+        for network, (ms, sent, each) in visits:
+            print("| first visit, fresh profile, plain server, network emulation %s: first frame,"
+                  " median of %d | %.2f s after navigation, %s bytes before it (loads: %s) |"
+                  % (network, len(each), ms / 1e3, format(int(sent), ","),
+                     " ".join("%.2f" % (t / 1e3) for t in each)))
+        for preset, r in scores.items():
+            print("| Lighthouse %s, %s preset, plain server | performance %d (LCP %s, TBT %s),"
+                  " accessibility %d, best practices %d, SEO %d |"
+                  % (r["version"], preset, r["Performance"], r["LCP"], r["TBT"], r["Accessibility"],
+                     r["Best Practices"], r["SEO"]))
         print("| browser tests (tests/web/test_browser.py) | %.1f s |" % tests_s)
         print("| the group in CI without installing: clean build and tests | %.1f min |"
               % ((build_s + tests_s) / 60))
