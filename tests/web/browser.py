@@ -106,10 +106,7 @@ class Browser:
         self.server.server_close()
 
     def first_visit(self, network=None):
-        """Loads the page as a first visit does (HTTP cache off; `network` one of
-        NETWORKS, or None for no emulation) up to its first frame: (milliseconds from
-        navigation to it, bytes transferred before it: the page's and every download's
-        that had ended by then)."""
+        """A first visit, no cache, over NETWORKS[network]: (ms to first frame, bytes by then)."""
         self.driver.execute_cdp_cmd("Network.enable", {})
         self.driver.execute_cdp_cmd("Network.setCacheDisabled", {"cacheDisabled": True})
         if network:
@@ -118,33 +115,24 @@ class Browser:
         self.driver.get(self.url)
         at = self.wait("window.__watch.firstFrameAt", 120)
         return at, self.js("return performance.getEntriesByType('navigation')"
-                           ".concat(performance.getEntriesByType('resource'))"
-                           ".filter(e => e.responseEnd <= arguments[0])"
+                           ".concat(performance.getEntriesByType('resource')).filter(e =>"
+                           " e.responseEnd <= arguments[0])"
                            ".reduce((n, e) => n + e.transferSize, 0)", at)
 
     def phone(self, width, height):
-        """Chromium's phone emulation: a touch screen of width x CSS pixels."""
         self.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
             "width": width, "height": height, "deviceScaleFactor": 3, "mobile": True})
-        self.driver.execute_cdp_cmd("Emulation.setTouchEmulationEnabled",
-                                    {"enabled": True, "maxTouchPoints": 5})
+        self.driver.execute_cdp_cmd("Emulation.setTouchEmulationEnabled", {"enabled": True})
 
     def stop_server(self):
-        """No more answers from the site's host; the browser stays open."""
         self.server.shutdown()
         self.server.server_close()
 
-    def click(self, element_id="canvas"):
-        """A real click (a user gesture) on the element."""
+    def click(self, element_id="canvas"):  # a real click: a user gesture
         ActionChains(self.driver).click(self.driver.find_element(By.ID, element_id)).perform()
 
 
-# Chromium's network emulation as puppeteer's PredefinedNetworkConditions (and
-# Lighthouse) define these links: bytes a second down and up, milliseconds of
-# latency on every request.
-NETWORKS = {
-    "Slow 4G": {"downloadThroughput": 1.6e6 / 8 * 0.9, "uploadThroughput": 750e3 / 8 * 0.9,
-                "latency": 150 * 3.75},
-    "Fast 4G": {"downloadThroughput": 9e6 / 8 * 0.9, "uploadThroughput": 1.5e6 / 8 * 0.9,
-                "latency": 60 * 2.75},
-}
+# puppeteer's PredefinedNetworkConditions (Lighthouse's too): bytes/s (1.6, 0.75, 9 and 1.5
+# Mbit/s times 0.9), ms per request.
+NETWORKS = {"Slow 4G": dict(downloadThroughput=180e3, uploadThroughput=84375, latency=562.5),
+            "Fast 4G": dict(downloadThroughput=1012500, uploadThroughput=168750, latency=165)}
