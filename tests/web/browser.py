@@ -114,10 +114,8 @@ class Browser:
                                         dict(NETWORKS[network], offline=False))
         self.driver.get(self.url)
         at = self.wait("window.__watch.firstFrameAt", 120)
-        return at, self.js("return performance.getEntriesByType('navigation')"
-                           ".concat(performance.getEntriesByType('resource')).filter(e =>"
-                           " e.responseEnd <= arguments[0])"
-                           ".reduce((n, e) => n + e.transferSize, 0)", at)
+        return at, self.js("return performance.getEntries().filter(e => e.responseEnd <="
+                           " arguments[0]).reduce((n, e) => n + e.transferSize, 0)", at)
 
     def phone(self, width, height):
         self.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {

@@ -184,8 +184,7 @@ class FirstVisitOnSlow4G(unittest.TestCase):
     def test_bytes_before_the_first_frame(self):
         with opened(wait=None) as (b, _):
             ms, sent = b.first_visit("Slow 4G")
-        print("\nSlow 4G: first frame at %.2f s, %d bytes before it" % (ms / 1e3, sent),
-              file=sys.stderr)
+        print("\nSlow 4G: first frame %.2f s, %d bytes before" % (ms / 1e3, sent), file=sys.stderr)
         self.assertLessEqual(sent, 250000)
 
 
