@@ -117,10 +117,10 @@ class Browser:
         return at, self.js("return performance.getEntries().filter(e => e.responseEnd <="
                            " arguments[0]).reduce((n, e) => n + e.transferSize, 0)", at)
 
-    def phone(self, width, height):
+    def phone(self, width, height, touch=True):
         self.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
             "width": width, "height": height, "deviceScaleFactor": 3, "mobile": True})
-        self.driver.execute_cdp_cmd("Emulation.setTouchEmulationEnabled", {"enabled": True})
+        self.driver.execute_cdp_cmd("Emulation.setTouchEmulationEnabled", {"enabled": bool(touch)})
 
     def stop_server(self):
         self.server.shutdown()
@@ -130,7 +130,6 @@ class Browser:
         ActionChains(self.driver).click(self.driver.find_element(By.ID, element_id)).perform()
 
 
-# puppeteer's PredefinedNetworkConditions (Lighthouse's too): bytes/s (1.6, 0.75, 9 and 1.5
-# Mbit/s times 0.9), ms per request.
+# puppeteer's PredefinedNetworkConditions: bytes/s (1.6, .75, 9, 1.5 Mbit/s × .9), ms a request.
 NETWORKS = {"Slow 4G": dict(downloadThroughput=180e3, uploadThroughput=84375, latency=562.5),
             "Fast 4G": dict(downloadThroughput=1012500, uploadThroughput=168750, latency=165)}

@@ -210,11 +210,12 @@ class InstalledAndOffline(unittest.TestCase):
 
 class Phone(unittest.TestCase):
     def test_everything_fits_upright_and_sideways_and_the_hints_speak_of_taps(self):
-        for size in ((360, 740), (740, 360), (390, 844), (844, 390)):
-            with self.subTest(size=size), opened(size=size) as (b, _):
+        for size, t in itertools.product(zip((360, 740, 390, 844), (740, 360, 844, 390)), (1, 0)):
+            say = [["Click or press a key for sound", "Esc ends the demo"], ["Tap for sound", 0]][t]
+            with self.subTest(size=size, touch=t), opened(size=size + (t,)) as (b, _):
                 self.assertEqual(b.js("return [...document.querySelectorAll('#bar > *')]"
                                       ".map(e => e.offsetWidth && e.textContent).slice(0, 3)"),
-                                 ["Tap for sound", 0, "Fullscreen"])
+                                 say + ["Fullscreen"])
                 for state in ("running", "ended"):
                     self.assertEqual(b.js(FITS), [], state)
                     b.escape()
