@@ -103,7 +103,9 @@ def second_visit(site, network):
 
 def lighthouse(site, presets):
     """Lighthouse (the version tools/measure/lighthouse pins) on the site served
-    plainly: {preset: {category: score, "LCP": text, "TBT": text}}."""
+    plainly: {preset: {category: score, "LCP": text, "TBT": text}}. The lock file is
+    kept without npm's funding links: npm ci needs only the names, versions and
+    integrity hashes."""
     lock = os.path.join(HERE, "lighthouse", "package-lock.json")
     installed = os.path.join(LIGHTHOUSE, "package-lock.json")
     if not os.path.exists(installed) or open(installed).read() != open(lock).read():
