@@ -1,33 +1,107 @@
-// The music in a web page: "marrowby.ogg" from the preloaded file system, decoded
-// by the browser's Web Audio and looped sample-exactly by it. Browsers hold audio
-// back until the visitor clicks or presses a key; the runtime resumes it then.
+// The music in a web page. It is not in the preloaded package: the first frame
+// waits only for the program, the shaders and the images. marrowby.ogg is fetched
+// on its own when the program starts, decoded by the browser's Web Audio and looped
+// sample-exactly by it once it has arrived and the visitor has clicked, tapped or
+// pressed a key (browsers hold audio back until then). Until then, and for good when
+// it cannot arrive or cannot be decoded, the demo runs silently, as it does on the
+// desktop without a sound device.
+//
+// The page hears how things stand through Module.onMusic(state, settled):
+//   "asks"    sound can still come and waits for a click, a tap or a key
+//   "coming"  the visitor has asked; the music is still on its way
+//   "playing" the loop has started
+//   "none"    no sound: the file did not arrive, could not be decoded, or the
+//             browser has no Web Audio
+//   "ended"   the demo has ended and the music with it
+// settled is true once the download has finished either way.
 #include "app/app.h"
 
-#include <SDL/SDL_mixer.h>
-#include <cstdio>
+#include <emscripten/emscripten.h>
 #include <cstdlib>
+
+// clang-format off
+EM_JS(void, webMusicStart, (), {
+    const Context = window.AudioContext || window.webkitAudioContext;
+    const music = Module.webMusic = {
+        context: null, buffer: null, source: null, asked: false, settled: false, ended: false,
+        state: "asks"
+    };
+    const events = ["pointerdown", "pointerup", "touchend", "click", "keydown"];
+    function report(state) {
+        music.state = state;
+        if (Module.onMusic) Module.onMusic(state, music.settled);
+    }
+    function play() {
+        if (!music.buffer || !music.context || music.source || music.ended) return;
+        const source = music.source = music.context.createBufferSource();
+        source.buffer = music.buffer;
+        source.loop = true;
+        source.connect(music.context.destination);
+        source.start();
+        report("playing");
+    }
+    function ask(event) {
+        if (music.ended || (event.type === "keydown" && event.key === "Escape")) return;
+        music.asked = true;
+        // Created and resumed inside the visitor's own gesture, which is when
+        // browsers let it sound.
+        if (!music.context) music.context = new Context();
+        if (music.context.state === "suspended") music.context.resume().catch(() => {});
+        if (music.buffer) play();
+        else if (music.state === "asks") report("coming");
+    }
+    music.stop = function () {
+        music.ended = true;
+        for (const e of events) window.removeEventListener(e, ask, true);
+        if (music.source) music.source.stop();
+        if (music.context) music.context.close().catch(() => {});
+        report("ended");
+    };
+    function silent() {
+        music.settled = true;
+        if (!music.ended) report("none");
+    }
+    if (!Context || !window.OfflineAudioContext || !window.fetch) {
+        silent();
+        return;
+    }
+    for (const e of events) window.addEventListener(e, ask, true);
+    report("asks");
+    fetch("marrowby.ogg")
+        .then(response => {
+            if (!response.ok) throw new Error("marrowby.ogg: HTTP " + response.status);
+            return response.arrayBuffer();
+        })
+        // Decoded without a running audio context, which only a gesture may start.
+        .then(data => new OfflineAudioContext(2, 1, 44100).decodeAudioData(data))
+        .then(buffer => {
+            music.buffer = buffer;
+            music.settled = true;
+            if (music.ended) return;
+            if (music.asked) play();
+            else report("asks");
+        })
+        .catch(error => {
+            for (const e of events) window.removeEventListener(e, ask, true);
+            console.warn("marrowby: the demo runs silently:", error.message || error);
+            silent();
+        });
+});
+
+EM_JS(void, webMusicStop, (), {
+    if (Module.webMusic) Module.webMusic.stop();
+});
+// clang-format on
 
 // A page outlives the program: without this the music would play on after Escape.
 static void stopMusic() {
-    Mix_HaltMusic();
+    webMusicStop();
 }
 
 // No audio driver prints anything in a page.
 void quietAudioDriverMessages() {}
 
 void startMusic() {
-    // Without the file the demo runs silently, as on the desktop: the mixer would
-    // log the missing file on the console and then fail on the empty handle.
-    std::FILE* file = std::fopen("marrowby.ogg", "rb");
-    if (!file) {
-        return;
-    }
-    std::fclose(file);
-    Mix_OpenAudio(44100, MIX_DEFAULT_FORMAT, 2, 2048);
-    Mix_Music* music = Mix_LoadMUS("marrowby.ogg");
-    if (!music) {
-        return;
-    }
-    Mix_PlayMusic(music, -1);
+    webMusicStart();
     std::atexit(stopMusic);
 }

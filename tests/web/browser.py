@@ -281,3 +281,29 @@ class Browser:
             other.server_close()
         self.server.shutdown()
         self.server.server_close()
+
+    def first_visit(self, network=None):
+        """A first visit, no cache, over NETWORKS[network]: (ms to first frame, bytes by then)."""
+        self.driver.execute_cdp_cmd("Network.enable", {})
+        self.driver.execute_cdp_cmd("Network.setCacheDisabled", {"cacheDisabled": True})
+        if network:
+            self.driver.execute_cdp_cmd("Network.emulateNetworkConditions",
+                                        dict(NETWORKS[network], offline=False))
+        self.driver.get(self.url)
+        at = self.wait("window.__watch.firstFrameAt", 120)
+        return at, self.js("return performance.getEntries().filter(e => e.responseEnd <="
+                           " arguments[0]).reduce((n, e) => n + e.transferSize, 0)", at)
+
+    def phone(self, width, height, touch=True):
+        self.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
+            "width": width, "height": height, "deviceScaleFactor": 3, "mobile": True})
+        self.driver.execute_cdp_cmd("Emulation.setTouchEmulationEnabled", {"enabled": bool(touch)})
+
+    def stop_server(self):
+        self.server.shutdown()
+        self.server.server_close()
+
+
+# puppeteer's PredefinedNetworkConditions: bytes/s (1.6, .75, 9, 1.5 Mbit/s × .9), ms a request.
+NETWORKS = {"Slow 4G": dict(downloadThroughput=180e3, uploadThroughput=84375, latency=562.5),
+            "Fast 4G": dict(downloadThroughput=1012500, uploadThroughput=168750, latency=165)}

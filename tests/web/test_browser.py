@@ -5,8 +5,12 @@ against tests/model, the frame against the reference picture) in Chromium.
 MARROWBY_WEB_SITE is the built site, MARROWBY_WEB_TEST the test build's files."""
 import base64
 import contextlib
+import gzip
 import io
+import itertools
 import os
+import pathlib
+import re
 import shutil
 import sys
 import tempfile
@@ -73,7 +77,10 @@ class ShippedPage(unittest.TestCase):
         self.assertEqual(size[:2], [1280, 720])
         self.assertAlmostEqual(size[2] / size[3], 16 / 9, delta=0.01)
 
-    def test_2_music_loops_from_one_source_after_a_click(self):
+    def test_2_music_waits_for_a_click_then_loops_from_one_source(self):
+        self.assertTrue(self.b.wait("Module.webMusic.settled", timeout=30))
+        self.assertEqual(self.b.js("return [window.__watch.sources, Module.webMusic.state,"
+                                   " sound.hidden]"), [[], "asks", False])
         self.b.click()
         s = self.b.wait("window.__watch.sources.filter(s => s.started)", timeout=30)
         self.assertEqual(len(s or []), 1, s)
@@ -169,16 +176,115 @@ class PageMessages(unittest.TestCase):
                    " return k === 'webgl2' ? null : g.call(this, k, a); };")
 
     def test_download_fails(self):
-        self.shows(site_copy(drop=["marrowby.data"]), "could not be loaded")
+        self.shows(site_copy(drop=["marrowby.data.gz"]), "could not be loaded")
 
     def test_shader_that_does_not_build(self):
         # The fragment shader's first bytes in the package, overwritten in place.
         d = site_copy()
-        with open(os.path.join(d, "marrowby.data"), "r+b") as f:
-            data = f.read()
-            f.seek(data.index(b"#ifdef GL_ES"))
-            f.write(b"not GLSL;")
+        path = os.path.join(d, "marrowby.data.gz")
+        data = gzip.decompress(pathlib.Path(path).read_bytes())
+        at = data.index(b"#ifdef GL_ES")
+        pathlib.Path(path).write_bytes(gzip.compress(data[:at] + b"not GLSL;" + data[at + 9:]))
         self.shows(d, "status -1")
+
+
+@contextlib.contextmanager
+def opened(change=lambda d: None, wait="document.getElementById('veil').hidden", size=None):
+    """A browser on a site copy altered by change(folder), a phone if `size`, opened if `wait`."""
+    d = site_copy()
+    change(d)
+    b = Browser(d)
+    try:
+        size and b.phone(*size)
+        if wait:
+            b.driver.get(b.url)
+            b.wait(wait, 60)
+        yield b, d
+    finally:
+        b.close()
+        shutil.rmtree(d)
+
+
+class FirstVisitOnSlow4G(unittest.TestCase):
+    def test_bytes_before_the_first_frame(self):
+        with opened(wait=None) as (b, _):
+            ms, sent = b.first_visit("Slow 4G")
+        print("\nSlow 4G: first frame %.2f s, %d bytes before" % (ms / 1e3, sent), file=sys.stderr)
+        self.assertLessEqual(sent, 250000)
+
+
+class InstalledAndOffline(unittest.TestCase):
+    def test_installable_kept_replaced_by_a_new_release_and_playing_offline(self):
+        kept = "caches.keys().then(k => %s && caches.open(k[0])).then(c => c && c.keys())" \
+            ".then(r => r && r.length === 9)"
+        with opened(wait="navigator.serviceWorker.controller && " + kept % "k.length") as (b, d):
+            self.assertEqual(b.driver.execute_cdp_cmd("Page.getInstallabilityErrors", {}),
+                             {"installabilityErrors": []})
+            sw = pathlib.Path(d, "sw.js")
+            sw.write_text(re.sub("marrowby-[0-9a-f]{16}", "marrowby-next", sw.read_text()))
+            b.js("navigator.serviceWorker.getRegistration().then(r => r.update())")
+            self.assertTrue(b.wait(kept % "k.join() === 'marrowby-next'"))
+            b.stop_server()
+            b.driver.refresh()
+            self.assertTrue(b.wait("window.__watch.frames.length >= 5 && Module.webMusic.settled"))
+            b.click()
+            self.assertEqual(len(b.wait("window.__watch.sources.filter(s => s.started && s.loop)")
+                                 or []), 1)
+            self.assertEqual(b.errors(), [])
+
+
+class Phone(unittest.TestCase):
+    def test_everything_fits_upright_and_sideways_and_the_hints_speak_of_taps(self):
+        for size, t in itertools.product(zip((360, 740, 390, 844), (740, 360, 844, 390)), (1, 0)):
+            say = [["Click or press a key for sound", "Esc ends the demo"], ["Tap for sound", 0]][t]
+            with self.subTest(size=size, touch=t), opened(size=size + (t,)) as (b, _):
+                self.assertEqual(b.js("return [...document.querySelectorAll('#bar > *')]"
+                                      ".map(e => e.offsetWidth && e.textContent).slice(0, 3)"),
+                                 say + ["Fullscreen"])
+                for state in ("running", "ended"):
+                    self.assertEqual(b.js(FITS), [], state)
+                    b.escape()
+                    b.wait("document.getElementById('restart').offsetWidth")
+
+
+# Nothing scrolls; all shown is in the window (the veil's in the picture); no bar item wraps.
+FITS = """const out = [], d = document.documentElement, stage = document.getElementById('stage');
+for (const e of document.querySelectorAll('#stage, #bar > *, #veil > *')) {
+  const r = e.getBoundingClientRect(), box = e.closest('#veil') ? stage.getBoundingClientRect()
+      : {left: 0, top: 0, right: innerWidth, bottom: innerHeight};
+  if (e.offsetWidth && (r.left < box.left - .5 || r.top < box.top - .5 || r.right > box.right + .5
+      || r.bottom > box.bottom + .5 || e.parentNode.id === 'bar' && r.height > 40))
+    out.push(e.id || e.textContent);
+}
+return d.scrollWidth > innerWidth || d.scrollHeight > innerHeight ? ['scrolls'] : out;"""
+
+
+class BrokenDownloads(unittest.TestCase):
+    def test_program_or_package_cut_or_corrupt_says_so_and_starts_nothing(self):
+        def damage(d, name, cut):
+            data = bytearray(pathlib.Path(d, name).read_bytes())
+            data[len(data) // 2] ^= 0x55
+            pathlib.Path(d, name).write_bytes(data[:len(data) * 2 // 3] if cut else data)
+        loaded = "!document.getElementById('message').textContent.startsWith('Loading')"
+        for name, cut in itertools.product(("marrowby.js.gz", "marrowby.wasm.gz",
+                                            "marrowby.data.gz"), (1, 0)):
+            with self.subTest(name=name, cut=cut), \
+                    opened(lambda d: damage(d, name, cut), loaded) as (b, _):
+                self.assertEqual(b.js("return [document.getElementById('message').textContent"
+                                      ".startsWith('The demo could not be loaded'),"
+                                      " window.__watch.firstFrameAt, typeof FS]"),
+                                 [True, None, "undefined"])
+
+    def test_without_the_music_silent_and_no_sound_promised(self):
+        ogg = lambda d: pathlib.Path(d, "marrowby.ogg")  # noqa: E731
+        for change in (lambda d: ogg(d).unlink(),
+                       lambda d: ogg(d).write_bytes(b"\0" * 4096 + ogg(d).read_bytes()[4096:])):
+            with opened(change, "window.__watch.frames.length >= 5 && Module.webMusic.settled") \
+                    as (b, _):
+                b.click()
+                time.sleep(1)
+                self.assertEqual(b.js("return [Module.webMusic.state, __watch.sources.length,"
+                                      " sound.hidden]"), ["none", 0, True])
 
 
 if __name__ == "__main__":

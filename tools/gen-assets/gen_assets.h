@@ -85,6 +85,8 @@ std::vector<double> strokeDistance(const Canvas& canvas, const std::vector<Segme
 constexpr int kIconSizes[] = {48, 128, 256};
 // The sizes in the Windows program's icon: title bar, desktop, Explorer's views.
 constexpr int kWindowsIconSizes[] = {16, 32, 48, 256};
+// The sizes a web app manifest offers: a phone's home screen and its splash screen.
+constexpr int kWebIconSizes[] = {192, 512};
 
 // The frame drawn on the three nested spinning squares: a band with a clear middle.
 Canvas drawFrameImage();

@@ -1,11 +1,12 @@
 // Entry point of the asset generator: writes the four images and the music into
-// a folder (data/ for the committed copies), the program's icons (PNG for Linux,
-// ICO for Windows), or a short loop of the music alone.
+// a folder (data/ for the committed copies), the program's icons (PNG for Linux
+// and the web page, ICO for Windows), or a short loop of the music alone.
 #include "gen_assets.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 static int usage() {
@@ -46,8 +47,11 @@ int main(int argc, char** argv) {
         return writeMusic(argv[3], bars) ? 0 : 1;
     }
     if (argc == 3 && std::strcmp(argv[1], "--icons") == 0) {
-        // The emblem drawn afresh at each size a desktop asks for, not scaled down.
-        for (int size : kIconSizes) {
+        // The emblem drawn afresh at each size a desktop or a web page asks for,
+        // not scaled down.
+        std::vector<int> pngSizes(std::begin(kIconSizes), std::end(kIconSizes));
+        pngSizes.insert(pngSizes.end(), std::begin(kWebIconSizes), std::end(kWebIconSizes));
+        for (int size : pngSizes) {
             const std::vector<unsigned char> png = encodePng(drawEmblemImage(size));
             const std::string path =
                 std::string(argv[2]) + "/marrowby-" + std::to_string(size) + ".png";
