@@ -18,7 +18,8 @@ import time
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path[:0] = [HERE, os.path.join(HERE, "..", "model"), os.path.join(HERE, "..", "helpers")]
+sys.path[:0] = [os.path.join(HERE, "..", "..", "tools", "browser"),
+                os.path.join(HERE, "..", "model"), os.path.join(HERE, "..", "helpers")]
 from browser import Browser  # noqa: E402
 import picture  # noqa: E402
 import scene_model as sm  # noqa: E402

@@ -21,7 +21,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
-sys.path[:0] = [HERE, os.path.join(ROOT, "tests", "web")]
+sys.path[:0] = [HERE, os.path.join(ROOT, "tools", "browser")]
 import measure  # noqa: E402
 from browser import NETWORKS, Browser, Quiet  # noqa: E402
 
