@@ -11,7 +11,7 @@
 void createWindow(int* argc, char** argv) {
     glutInit(argc, argv);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowSize(1280, 720);
+    glutInitWindowSize(kWindowWidth, kWindowHeight);
     glutCreateWindow("marrowby &c &c");
     // A context without the GL 2.0 entry points fails at the first call through them.
     glewInit();
@@ -32,18 +32,22 @@ void loadTextures() {
     renderResources.texture4 = loadTexture("texture4.tga");
 }
 
-int runDemo(int argc, char** argv) {
-    createWindow(&argc, argv);
+void createGlResources() {
     setFixedGlState();
     renderResources.quads = createQuadBuffers();
     loadTextures();
     // Ends the process with status -1 on any failure.
     renderResources.shader = buildShaderProgram();
+}
+
+int runDemo(int argc, char** argv) {
+    createWindow(&argc, argv);
+    createGlResources();
     startMusic();
     // No reshape, idle or mouse callback: the projection stays 16:9 whatever the
     // window's shape, and the keyboard callback is registered by the first tick.
     glutDisplayFunc(onDisplay);
-    glutTimerFunc(15, onTick, 0);
+    glutTimerFunc(kTickMilliseconds, onTick, 0);
     glutMainLoop();
     return 0;
 }

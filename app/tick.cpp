@@ -1,4 +1,4 @@
-// The animation clocks, the 15 ms timer that advances them, and the keyboard.
+// The animation clocks, the timer that advances them every tick, and the keyboard.
 #include "app/app.h"
 
 #include <GL/freeglut.h>
@@ -7,16 +7,30 @@ float clockStep(float clock, double step) {
     return static_cast<float>(double(clock) + step);
 }
 
+Clocks nextTick(Clocks c) {
+    return {clockStep(c.spin, kSpinStep), clockStep(c.tilt, kTiltStep),
+            clockStep(c.scroll, kScrollStep)};
+}
+
+Clocks clocksAtTick(long n) {
+    Clocks c = {0, 0, 0};
+    for (long i = 0; i < n; ++i) {
+        c = nextTick(c);
+    }
+    return c;
+}
+
 void advanceClocks() {
-    spinClock = clockStep(spinClock, kSpinStep);
-    tiltClock = clockStep(tiltClock, kTiltStep);
-    scrollClock = clockStep(scrollClock, kScrollStep);
+    const Clocks c = nextTick({spinClock, tiltClock, scrollClock});
+    spinClock = c.spin;
+    tiltClock = c.tilt;
+    scrollClock = c.scroll;
 }
 
 void onTick(int /*value*/) {
     advanceClocks();
     glutPostRedisplay();
-    glutTimerFunc(15, onTick, 0);
+    glutTimerFunc(kTickMilliseconds, onTick, 0);
     // The only place the keyboard callback is registered: keys pressed before the
     // first tick are not seen.
     glutKeyboardFunc(onKey);

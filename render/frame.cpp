@@ -5,6 +5,7 @@
 
 #include <GL/glew.h>
 #include <GL/freeglut.h>
+#include <cstddef>
 #include <cstdint>
 
 #include "geometry/geometry.h"
@@ -12,44 +13,19 @@
 
 namespace {
 
-const void* byteOffset(unsigned n) {
+const void* byteOffset(std::size_t n) {
     return reinterpret_cast<const void*>(std::uintptr_t(n));
 }
 
-void drawTileField(const RenderResources& r) {
-    glBindTexture(GL_TEXTURE_2D, r.texture3);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, r.quads.quadIndexBuffers[3]);
-    glUniform1i(r.shader.uniformTexture, 0);
-    for (int i = 0; i < 10; ++i) {
-        for (int j = 0; j < 10; ++j) {
-            drawWithModelview(tileModelview(0, i, j, scrollClock));
-            drawWithModelview(tileModelview(1, i, j, scrollClock));
-        }
-    }
+GLuint layerTexture(const RenderResources& r, int texture) {
+    const GLuint names[] = {r.texture1, r.texture2, r.texture3, r.texture4};
+    return names[texture - 1];
 }
 
-void drawBackdrop(const RenderResources& r) {
-    glBindTexture(GL_TEXTURE_2D, r.texture4);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, r.quads.quadIndexBuffers[4]);
-    glUniform1i(r.shader.uniformTexture, 0);
-    drawWithModelview(backdropModelview());
-}
-
-void drawSpinningQuads(const RenderResources& r) {
-    glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, r.texture1);
-    glUniform1i(r.shader.uniformTexture, 0);
-    for (int k = 0; k < 3; ++k) {
-        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, r.quads.quadIndexBuffers[k]);
-        drawWithModelview(spinningModelview(k, spinClock, tiltClock));
-    }
-}
-
-// No glUniform1i or glActiveTexture here: both still hold from the spinning quads.
-void drawTopQuad(const RenderResources& r) {
-    glBindTexture(GL_TEXTURE_2D, r.texture2);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, r.quads.quadIndexBuffers[3]);
-    drawWithModelview(topModelview(spinClock));
+void pointAttribute(GLint location, GLint size, std::size_t offset) {
+    glVertexAttribPointer(GLuint(location), size, GL_FLOAT, GL_FALSE, GLsizei(sizeof(QuadVertex)),
+                          byteOffset(offset));
+    glEnableVertexAttribArray(GLuint(location));
 }
 
 } // namespace
@@ -70,20 +46,34 @@ void drawFrame() {
     glUniformMatrix4fv(r.shader.uniformProjection, 1, GL_TRUE, projection.m);
 
     glBindBuffer(GL_ARRAY_BUFFER, r.quads.vertexBuffer);
-    glVertexAttribPointer(GLuint(r.shader.attribVertex), 4, GL_FLOAT, GL_FALSE, 36, byteOffset(0));
-    glEnableVertexAttribArray(GLuint(r.shader.attribVertex));
-    glVertexAttribPointer(GLuint(r.shader.attribNormal), 3, GL_FLOAT, GL_FALSE, 36, byteOffset(16));
-    glEnableVertexAttribArray(GLuint(r.shader.attribNormal));
-    glVertexAttribPointer(GLuint(r.shader.attribTexcoords), 2, GL_FLOAT, GL_FALSE, 36,
-                          byteOffset(28));
-    glEnableVertexAttribArray(GLuint(r.shader.attribTexcoords));
+    pointAttribute(r.shader.attribVertex, 4, offsetof(QuadVertex, position));
+    pointAttribute(r.shader.attribNormal, 3, offsetof(QuadVertex, normal));
+    pointAttribute(r.shader.attribTexcoords, 2, offsetof(QuadVertex, texcoord));
     glActiveTexture(GL_TEXTURE0);
 
+    // On the stack: the frame allocates nothing.
+    Mat4 modelviews[kFrameDraws];
+    frameModelviews(spinClock, tiltClock, scrollClock, modelviews);
     // Depth testing is off: the draw order alone stacks the layers.
-    drawTileField(r);
-    drawBackdrop(r);
-    drawSpinningQuads(r);
-    drawTopQuad(r);
+    const Mat4* next = modelviews;
+    for (const FrameLayer& layer : kFrameLayers) {
+        if (layer.selectsUnit) {
+            glActiveTexture(GL_TEXTURE0);
+        }
+        glBindTexture(GL_TEXTURE_2D, layerTexture(r, layer.texture));
+        if (layer.quad != kQuadPerDraw) {
+            glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, r.quads.quadIndexBuffers[layer.quad]);
+        }
+        if (layer.setsSampler) {
+            glUniform1i(r.shader.uniformTexture, 0);
+        }
+        for (int k = 0; k < layer.draws; ++k) {
+            if (layer.quad == kQuadPerDraw) {
+                glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, r.quads.quadIndexBuffers[k]);
+            }
+            drawWithModelview(*next++);
+        }
+    }
 
     glDisableVertexAttribArray(GLuint(r.shader.attribVertex));
     glDisableVertexAttribArray(GLuint(r.shader.attribNormal));

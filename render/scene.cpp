@@ -4,6 +4,14 @@
 
 #include <cmath>
 
+const FrameLayer kFrameLayers[kFrameLayerCount] = {
+    {3, 3, false, true, kTileDraws},
+    {4, 4, false, true, 1},
+    {1, kQuadPerDraw, true, true, 3},
+    // No unit or sampler of its own: both still hold from the spinning squares.
+    {2, 3, false, false, 1},
+};
+
 Mat4 frameProjection() {
     return mat4Perspective(45, 1.7777778f, 1, -1);
 }
@@ -55,6 +63,7 @@ Mat4 normalviewOf(Mat4 modelview) {
 
 void frameModelviews(float spinClock, float tiltClock, float scrollClock, Mat4 out[kFrameDraws]) {
     int d = 0;
+    // Each cell's grid A tile comes directly before its grid B tile, j fastest.
     for (int i = 0; i < 10; ++i) {
         for (int j = 0; j < 10; ++j) {
             out[d++] = tileModelview(0, i, j, scrollClock);

@@ -17,8 +17,8 @@
 
 namespace {
 
-constexpr int kWidth = 1280;
-constexpr int kHeight = 720;
+constexpr int kWidth = kWindowWidth;
+constexpr int kHeight = kWindowHeight;
 constexpr size_t kFrameBytes = size_t(kWidth) * kHeight * 3;
 
 // The frame the program shows after n ticks, drawn in this process.

@@ -13,8 +13,8 @@
 
 namespace {
 
-constexpr int kWidth = 1280;
-constexpr int kHeight = 720;
+constexpr int kWidth = kWindowWidth;
+constexpr int kHeight = kWindowHeight;
 const std::string kReference = std::string(MARROWBY_TEST_DIR) + "/reference/frame.png";
 
 std::vector<unsigned char> drawAt(float spin, float tilt, float scroll) {

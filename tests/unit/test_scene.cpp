@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <utility>
+#include <vector>
 
 #include "app/app.h"
 #include "render/render.h"
@@ -195,6 +197,20 @@ TEST(Frame, AllTwoHundredFiveDrawsMatchTheModelBitForBit) {
         }
         EXPECT_EQ(h, c.hash) << "after " << c.ticks << " ticks";
     }
+}
+
+TEST(Frame, LayersBindEachDrawsTextureAndQuadInDrawOrder) {
+    // Per draw: the image its texture comes from (1 for texture.tga, 2 for
+    // texture2.tga, ...) and its quad, as the frame's table publishes them.
+    std::vector<std::pair<int, int>> want(kTileDraws, {3, 3});
+    want.insert(want.end(), {{4, 4}, {1, 0}, {1, 1}, {1, 2}, {2, 3}});
+    std::vector<std::pair<int, int>> got;
+    for (const FrameLayer& layer : kFrameLayers) {
+        for (int k = 0; k < layer.draws; ++k) {
+            got.push_back({layer.texture, layer.quad == kQuadPerDraw ? k : layer.quad});
+        }
+    }
+    EXPECT_EQ(got, want);
 }
 
 TEST(Frame, EveryNormalviewEndsInTheUnitRow) {

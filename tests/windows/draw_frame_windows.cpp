@@ -4,7 +4,7 @@
 //   draw_frame DATA_DIR OUT.rgb
 #include <cstdio>
 
-#include "render/state.h"
+#include "app/app.h"
 #include "offscreen.h"
 #include "render/render.h"
 
@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: draw_frame DATA_DIR OUT.rgb (with a GL context)\n");
         return 2;
     }
-    createOffscreenFramebuffer(1280, 720);
+    createOffscreenFramebuffer(kWindowWidth, kWindowHeight);
     if (!loadDemoResources(argv[1])) {
         return 1;
     }
@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
     tiltClock = 0.3f;
     scrollClock = 3.1f;
     drawFrame();
-    const std::vector<unsigned char> rgb = readFramebufferRgb(1280, 720);
+    const std::vector<unsigned char> rgb = readFramebufferRgb(kWindowWidth, kWindowHeight);
     std::FILE* out = std::fopen(argv[2], "wb");
     const bool written = out && std::fwrite(rgb.data(), 1, rgb.size(), out) == rgb.size();
     return written && std::fclose(out) == 0 && glGetError() == GL_NO_ERROR ? 0 : 1;

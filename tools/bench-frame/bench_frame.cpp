@@ -198,13 +198,10 @@ void swapOrNothing() {
 // One frame of a case, advancing that case's own clocks first: each case sees
 // the same sequence of clock values whatever the interleaving.
 void drawCaseFrame(Case& c) {
-    spinClock = c.spin;
-    tiltClock = c.tilt;
-    scrollClock = c.scroll;
-    advanceClocks();
-    c.spin = spinClock;
-    c.tilt = tiltClock;
-    c.scroll = scrollClock;
+    const Clocks next = nextTick({c.spin, c.tilt, c.scroll});
+    c.spin = spinClock = next.spin;
+    c.tilt = tiltClock = next.tilt;
+    c.scroll = scrollClock = next.scroll;
     if (c.empty) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     } else {
@@ -239,7 +236,7 @@ void setUp(int argc, char** argv, const Options& o) {
             std::fprintf(stderr, "no offscreen GL context\n");
             std::exit(1);
         }
-        createOffscreenFramebuffer(1280, 720);
+        createOffscreenFramebuffer(kWindowWidth, kWindowHeight);
     } else {
         createWindow(&argc, argv);
         gWindow = true;
@@ -331,7 +328,8 @@ int main(int argc, char** argv) {
                         cases[size_t(i)].errorFrames);
         }
     } else {
-        std::printf("frame benchmark: 1280x720, %s, %d frames per case in blocks of %d\n",
+        std::printf("frame benchmark: %dx%d, %s, %d frames per case in blocks of %d\n",
+                    kWindowWidth, kWindowHeight,
                     o.offscreen ? "offscreen FBO (glFinish stands in for the swap)"
                                 : "GLUT window (clear ... swap, glFinish)",
                     o.frames, o.block);

@@ -30,8 +30,8 @@ extern char** environ;
 namespace {
 
 // The window's size: the video shows exactly what the window would.
-constexpr int kWidth = 1280;
-constexpr int kHeight = 720;
+constexpr int kWidth = kWindowWidth;
+constexpr int kHeight = kWindowHeight;
 constexpr long kMaxFrames = 100000000;
 const char* const kDataFiles[] = {"simple.vert",  "simple.frag",  "texture.tga", "texture2.tga",
                                   "texture3.tga", "texture4.tga", "marrowby.ogg"};

@@ -2,6 +2,7 @@
 // parsing of rates and durations, and the ffmpeg command for each kind of output.
 // Everything is whole numbers so that a frame exactly on a tick's edge lands on it.
 #include "capture.h"
+#include "app/app.h"
 
 #include <cctype>
 #include <cstdio>
@@ -12,7 +13,7 @@ static_assert(sizeof(long) >= 8, "frame and tick arithmetic needs 64-bit longs")
 
 namespace {
 
-constexpr long kTickMillis = 15;
+constexpr long kTickMillis = kTickMilliseconds;
 constexpr long kMicrosPerSecond = 1000000;
 constexpr long kMaxRatePart = 1000000;
 constexpr long kMaxFramesPerSecond = 1000;

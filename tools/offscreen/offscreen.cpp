@@ -8,8 +8,6 @@
 #include <unistd.h>
 
 #include "app/app.h"
-#include "assets/assets.h"
-#include "geometry/geometry.h"
 
 GLuint createOffscreenFramebuffer(int w, int h) {
     GLuint fbo, colour, depth;
@@ -35,20 +33,17 @@ bool loadDemoResources(const char* dataDir) {
         std::free(previous);
         return false;
     }
-    setFixedGlState();
-    renderResources.quads = createQuadBuffers();
-    loadTextures();
-    renderResources.shader = buildShaderProgram();
+    createGlResources();
     const bool back = chdir(previous) == 0;
     std::free(previous);
     return back;
 }
 
 void setClocksToTick(long n) {
-    spinClock = tiltClock = scrollClock = 0;
-    for (long i = 0; i < n; ++i) {
-        advanceClocks();
-    }
+    const Clocks c = clocksAtTick(n);
+    spinClock = c.spin;
+    tiltClock = c.tilt;
+    scrollClock = c.scroll;
 }
 
 std::vector<unsigned char> readFramebufferRgb(int w, int h) {

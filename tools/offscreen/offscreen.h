@@ -14,9 +14,9 @@ bool createOffscreenContext();
 // Creates an RGBA8 framebuffer of w x h pixels with a depth buffer, binds it for
 // drawing and reading, sets the viewport to it, and returns its name.
 GLuint createOffscreenFramebuffer(int w, int h);
-// Runs the demo's start-up after the window (fixed GL state, geometry, textures,
-// shader program) in dataDir, then returns to the working directory it was called
-// from; false when either change of directory fails.
+// Runs the demo's start-up after the window (createGlResources: fixed GL state,
+// geometry, textures, shader program) in dataDir, then returns to the working directory it was
+// called from; false when either change of directory fails.
 bool loadDemoResources(const char* dataDir);
 // Sets the clocks to their values after n ticks, stepped one tick at a time.
 void setClocksToTick(long n);
