@@ -12,7 +12,7 @@ import time
 import unittest
 import zipfile
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "process"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "lib"))
 import harness  # noqa: E402
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
@@ -119,7 +119,7 @@ class DebianPackage(unittest.TestCase):
             self.skipTest("piuparts needs root for its chroot; lintian and the validators ran")
         # A chroot of this machine's release from its first mirror, kept for a week.
         suite = run("sh", "-c", ". /etc/os-release && echo $VERSION_CODENAME").stdout.strip()
-        sources = run("bash", "-c", ". scripts/private-apt && private_apt_sources deb", cwd=ROOT)
+        sources = run("bash", "-c", ". scripts/lib/private-apt && private_apt_sources deb", cwd=ROOT)
         mirror = re.search(r"^deb\s+(?:\[[^]]*\]\s+)?(\S+)", sources.stdout, re.M)[1]
         cache = os.path.expanduser("~/.cache/marrowby/piuparts")
         os.makedirs(cache, exist_ok=True)

@@ -32,9 +32,8 @@ def exe(name):
 
 def build():
     # Release, the tools on, the tests off: the program measured is the one shipped.
-    subprocess.run(["cmake", "-S", ROOT, "-B", BUILD, "-DCMAKE_BUILD_TYPE=Release",
-                    "-DMARROWBY_TESTS=OFF", "-DMARROWBY_TOOLS=ON"],
-                   check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--preset", "measure", "-B", BUILD], cwd=ROOT, check=True,
+                   stdout=subprocess.DEVNULL)
     subprocess.run(["cmake", "--build", BUILD, "-j2", "--target"] + TARGETS,
                    check=True, stdout=subprocess.DEVNULL)
 
