@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "alloc_counter.h"
+#include "alloc_hook.h"
 #include "app/app.h"
 #include "render/render.h"
 

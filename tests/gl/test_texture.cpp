@@ -6,7 +6,7 @@
 
 #include "assets/assets.h"
 #include "gl_context.h"
-#include "../unit/test_tga_files.h"
+#include "tga_files.h"
 
 namespace {
 

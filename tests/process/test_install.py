@@ -7,7 +7,7 @@ import tempfile
 import time
 import unittest
 
-sys.path.insert(0, os.path.dirname(__file__))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "lib"))
 import harness  # noqa: E402
 
 

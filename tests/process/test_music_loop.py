@@ -10,7 +10,7 @@ import sys
 import time
 import unittest
 
-sys.path.insert(0, os.path.dirname(__file__))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "lib"))
 import harness  # noqa: E402
 
 GENERATOR = os.path.join(harness.BUILD, "tools", "gen-assets", "gen-assets")

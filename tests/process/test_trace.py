@@ -5,9 +5,7 @@ import os
 import sys
 import unittest
 
-HERE = os.path.dirname(__file__)
-sys.path.insert(0, HERE)
-sys.path.insert(0, os.path.join(HERE, "..", "model"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "lib"))
 import harness  # noqa: E402
 import scene_model as sm  # noqa: E402
 from fmodel import bits  # noqa: E402

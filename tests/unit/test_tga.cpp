@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "assets/assets.h"
-#include "test_tga_files.h"
+#include "tga_files.h"
 
 namespace {
 

@@ -1,79 +1,15 @@
 // Hostile TGA headers: a few bytes claiming gigabytes of pixels must be refused as
 // incomplete without the loader ever asking for more memory than the file could fill.
-// Every request to the allocator is watched: in a plain build through malloc and
-// realloc defined here over glibc's own, in a sanitizer build through its hooks.
+// Every request to the allocator is watched (tests/lib/alloc_hook.cpp).
 #include <algorithm>
-#include <atomic>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <thread>
 
 #include "assets/assets.h"
-#include "test_tga_files.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define TGA_TEST_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define TGA_TEST_ASAN 1
-#endif
-#endif
-
-namespace {
-std::atomic<bool> watching{false};
-std::atomic<size_t> largestRequest{0};
-
-void noteRequest(size_t n) {
-    if (watching.load(std::memory_order_relaxed)) {
-        size_t seen = largestRequest.load(std::memory_order_relaxed);
-        while (n > seen && !largestRequest.compare_exchange_weak(seen, n)) {
-        }
-    }
-}
-} // namespace
-
-#ifdef TGA_TEST_ASAN
-// The sanitizer runtime's hook registration (gcc ships no header declaring it).
-extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, size_t),
-                                                         void (*)(const volatile void*));
-
-namespace {
-// The sanitizer's hooks see only requests that succeeded; one that fails makes it
-// report running out of memory and abort, which fails the test just as well.
-void mallocHook(const volatile void*, size_t n) {
-    noteRequest(n);
-}
-void freeHook(const volatile void*) {}
-void startWatching() {
-    static bool installed = __sanitizer_install_malloc_and_free_hooks(mallocHook, freeHook);
-    (void)installed;
-}
-} // namespace
-#else
-// glibc's allocator under its internal names: everything the program allocates goes
-// through these, so a request is counted whether or not it can be met.
-extern "C" void* __libc_malloc(size_t);
-extern "C" void* __libc_realloc(void*, size_t);
-extern "C" void* __libc_calloc(size_t, size_t);
-
-extern "C" void* malloc(size_t n) {
-    noteRequest(n);
-    return __libc_malloc(n);
-}
-extern "C" void* realloc(void* p, size_t n) {
-    noteRequest(n);
-    return __libc_realloc(p, n);
-}
-extern "C" void* calloc(size_t count, size_t size) {
-    noteRequest(count * size);
-    return __libc_calloc(count, size);
-}
-
-namespace {
-void startWatching() {}
-} // namespace
-#endif
+#include "alloc_hook.h"
+#include "tga_files.h"
 
 namespace {
 
@@ -90,13 +26,12 @@ struct Outcome {
 // Runs `load` (a loadTga or readTga call that returns the buffer) while watching the
 // allocator; the buffer is freed afterwards.
 template <typename Load> Outcome watch(Load load) {
-    startWatching();
-    largestRequest = 0;
     testing::internal::CaptureStderr();
-    watching = true;
+    startCountingAllocations();
     unsigned char* pixels = load();
-    watching = false;
-    Outcome o{pixels != nullptr, testing::internal::GetCapturedStderr(), largestRequest.load()};
+    stopCountingAllocations();
+    Outcome o{pixels != nullptr, testing::internal::GetCapturedStderr(),
+              largestAllocationRequest()};
     std::free(pixels);
     return o;
 }

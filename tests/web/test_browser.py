@@ -18,8 +18,8 @@ import time
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path[:0] = [os.path.join(HERE, "..", "..", "tools", "browser"),
-                os.path.join(HERE, "..", "model"), os.path.join(HERE, "..", "helpers")]
+sys.path.insert(0, os.path.join(HERE, "..", "lib"))
+import harness  # noqa: E402,F401 (it puts the model and the browser driver on the path)
 from browser import Browser  # noqa: E402
 import picture  # noqa: E402
 import scene_model as sm  # noqa: E402

@@ -22,7 +22,8 @@ os.environ.update({
     "WINEDLLOVERRIDES": "winealsa.drv=d;mscoree,mshtml=", "MARROWBY_WRAPPER": "wine",
     "MARROWBY_BIN": os.path.join(DIST, "marrowby.exe"),
     "MARROWBY_DATA": os.path.join(ROOT, "data"), "MARROWBY_BUILD": BUILD})
-sys.path[:0] = [os.path.join(ROOT, "tests", "process"), os.path.join(ROOT, "tests", "helpers")]
+# The process group's cases, run again on the Windows program.
+sys.path[:0] = [os.path.join(ROOT, "tests", "lib"), os.path.join(ROOT, "tests", "process")]
 import harness  # noqa: E402
 import pefile  # noqa: E402
 import picture  # noqa: E402

@@ -10,9 +10,18 @@ import pickle
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
+
+# The tests' one import path is this folder (tests/lib); the Python model and the
+# browser driver, which live beside what they serve, join it here.
+_HERE = os.path.dirname(os.path.abspath(__file__))
+for _path in (os.path.join(_HERE, "..", "model"),
+              os.path.join(_HERE, "..", "..", "tools", "browser")):
+    if _path not in sys.path:
+        sys.path.append(_path)
 
 BIN = os.environ.get("MARROWBY_BIN", "")
 DATA = os.environ.get("MARROWBY_DATA", "")

@@ -1,10 +1,14 @@
-// The allocation counter behind the no-allocation test. Without a sanitizer the
-// C allocator is interposed (forwarded to glibc's own) and operator new replaced;
-// under AddressSanitizer, which owns malloc, its allocation hook counts instead.
-#include "alloc_counter.h"
+// The allocation watch behind the no-allocation test and the TGA loader's memory
+// test. Without a sanitizer the C allocator is interposed (forwarded to glibc's own)
+// and operator new replaced; under AddressSanitizer, which owns malloc, its allocation
+// hook watches instead, and sees only the requests that succeeded (one that fails
+// makes the sanitizer report running out of memory and abort, which fails a test
+// just as well).
+#include "alloc_hook.h"
 
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstddef>
 #include <cstdlib>
 #include <new>
@@ -21,11 +25,21 @@ namespace {
 
 std::atomic<bool> counting{false};
 std::atomic<long> allocations{0};
+std::atomic<size_t> largest{0};
 
-void noteAllocation() {
+void noteAllocation(size_t size) {
     if (counting.load(std::memory_order_relaxed)) {
         allocations.fetch_add(1, std::memory_order_relaxed);
+        size_t seen = largest.load(std::memory_order_relaxed);
+        while (size > seen && !largest.compare_exchange_weak(seen, size)) {
+        }
     }
+}
+
+void startCounting() {
+    allocations = 0;
+    largest = 0;
+    counting = true;
 }
 
 } // namespace
@@ -38,8 +52,8 @@ extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*onMalloc)(const 
 
 namespace {
 
-void onMalloc(const volatile void*, size_t) {
-    noteAllocation();
+void onMalloc(const volatile void*, size_t size) {
+    noteAllocation(size);
 }
 
 void onFree(const volatile void*) {}
@@ -51,8 +65,7 @@ const int hooksInstalled = __sanitizer_install_malloc_and_free_hooks(onMalloc, o
 
 void startCountingAllocations() {
     (void)hooksInstalled;
-    allocations = 0;
-    counting = true;
+    startCounting();
 }
 
 #else
@@ -67,17 +80,18 @@ void __libc_free(void* p);
 // glibc lets a program replace malloc, calloc, realloc and free together; all
 // four forward to glibc's own, so memory from either side may be freed by the other.
 void* malloc(size_t size) noexcept {
-    noteAllocation();
+    noteAllocation(size);
     return __libc_malloc(size);
 }
 
 void* calloc(size_t count, size_t size) noexcept {
-    noteAllocation();
+    // A product past size_t is a request no allocator can meet: the largest there is.
+    noteAllocation(size && count > SIZE_MAX / size ? SIZE_MAX : count * size);
     return __libc_calloc(count, size);
 }
 
 void* realloc(void* p, size_t size) noexcept {
-    noteAllocation();
+    noteAllocation(size);
     return __libc_realloc(p, size);
 }
 
@@ -86,17 +100,17 @@ void free(void* p) noexcept {
 }
 
 void* aligned_alloc(size_t alignment, size_t size) noexcept {
-    noteAllocation();
+    noteAllocation(size);
     return __libc_memalign(alignment, size);
 }
 
 void* memalign(size_t alignment, size_t size) noexcept {
-    noteAllocation();
+    noteAllocation(size);
     return __libc_memalign(alignment, size);
 }
 
 int posix_memalign(void** out, size_t alignment, size_t size) noexcept {
-    noteAllocation();
+    noteAllocation(size);
     void* p = __libc_memalign(alignment, size);
     if (!p) {
         return ENOMEM;
@@ -145,8 +159,7 @@ void operator delete[](void* p, size_t) noexcept {
 }
 
 void startCountingAllocations() {
-    allocations = 0;
-    counting = true;
+    startCounting();
 }
 
 #endif
@@ -154,4 +167,8 @@ void startCountingAllocations() {
 long stopCountingAllocations() {
     counting = false;
     return allocations.load();
+}
+
+size_t largestAllocationRequest() {
+    return largest.load();
 }
