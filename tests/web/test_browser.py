@@ -170,7 +170,6 @@ class LostContext(unittest.TestCase):
             time.sleep(0.5)
             self.assertEqual(b.js("return [__watch.frames.length, sound.hidden]"), [drawn, True])
             b.lose_context(restore=True)
-            # The first clear after the restore counts the last frame before the loss.
             f = b.wait("veil.hidden && __watch.frames.length > %d && __watch.frames" % (drawn + 2))
             self.assertEqual([set(f[drawn:]), b.js("return __watch.errors"), b.js(FRAME),
                               b.js(PAGE), b.errors()], [{205}, [], frame, page, []])
@@ -338,7 +337,7 @@ class BrokenDownloads(unittest.TestCase):
                 b.click()
                 time.sleep(1)
                 self.assertEqual(b.js("return [Module.webMusic.state, __watch.sources.length,"
-                                      " sound.hidden]"), ["none", 0, True])
+                                      " sound.hidden && mute.hidden]"), ["none", 0, True])
 
 
 if __name__ == "__main__":
