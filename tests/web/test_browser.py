@@ -148,6 +148,34 @@ class TestBuild(unittest.TestCase):
         self.assertTrue(ok, "%d pixels differ by more than the slack" % differing)
 
 
+# The test build's frame at fixed clocks as an FNV-1a hash; what the page shows of it all.
+FRAME = ("const p = Module.ccall('webTestDrawAt', 'number', ['number', 'number', 'number'],"
+         " [0.7, 0.3, 3.1]), px = Module.HEAPU8.subarray(p, p + 1280 * 720 * 4);"
+         "let h = 2166136261; for (const v of px) h = Math.imul(h ^ v, 16777619) >>> 0; return h")
+PAGE = ("return [veil.hidden, sound.hidden, mute.hidden, mute.getAttribute('aria-pressed'),"
+        " Module.webMusic.state, __watch.sources.map(s => s.stopped)]")
+SETTLED = "veil.hidden && __watch.frames.length >= 5 && Module.webMusic.settled"
+
+
+@in_every_engine
+class LostContext(unittest.TestCase):
+    def test_lost_says_so_stops_drawing_and_restored_draws_the_same_frame_to_the_music(self):
+        with opened(wait=SETTLED, engine=self.engine, replace_from=TEST_BUILD) as (b, _):
+            b.click()
+            self.assertTrue(b.wait("__watch.sources.filter(s => s.started).length"))
+            page, frame = b.js(PAGE), b.js(FRAME)
+            b.lose_context()
+            self.assertIn("gone away for a moment", b.wait("!veil.hidden && message.textContent"))
+            drawn = b.js("return __watch.frames.length")
+            time.sleep(0.5)
+            self.assertEqual(b.js("return [__watch.frames.length, sound.hidden]"), [drawn, True])
+            b.lose_context(restore=True)
+            f = b.wait("veil.hidden && __watch.frames.length > %d && __watch.frames" % (drawn + 2))
+            self.assertEqual([set(f[drawn:]), b.js("return __watch.errors"), b.js(FRAME),
+                              b.js(PAGE), b.errors()], [{205}, [], frame, page, []])
+            b.silent or self.assertEqual(b.js("return __watch.audioState"), "running")
+
+
 @in_every_engine
 class PageMessages(unittest.TestCase):
     """What a visitor sees instead of a blank page: each on its own origin, in one browser."""
@@ -190,11 +218,12 @@ class PageMessages(unittest.TestCase):
 
 
 @contextlib.contextmanager
-def opened(change=lambda d: None, wait="document.getElementById('veil').hidden", size=None):
+def opened(change=lambda d: None, wait="document.getElementById('veil').hidden", size=None,
+           engine="chromium", replace_from=None):
     """A browser on a site copy altered by change(folder), a phone if `size`, opened if `wait`."""
-    d = site_copy()
+    d = site_copy(replace_from)
     change(d)
-    b = Browser(d)
+    b = Browser(d, engine=engine)
     try:
         size and b.phone(*size)
         if wait:
@@ -204,6 +233,29 @@ def opened(change=lambda d: None, wait="document.getElementById('veil').hidden",
     finally:
         b.close()
         shutil.rmtree(d)
+
+
+class SoundControlAndHiddenPage(unittest.TestCase):
+    def test_off_on_off_by_tap_click_and_key_remembered_and_silent_while_hidden(self):
+        with opened(wait=SETTLED) as (b, _):
+            b.click()  # the music starts at once: it is decoded already
+            for press, off in ((lambda: b.click("mute", "touch"), True), (lambda: b.click("mute"),
+                               False), (lambda: b.js("mute.focus()") or b.escape("\ue007"), True)):
+                press()
+                self.assertEqual(b.js(PAGE + ".concat(Module.webMusic.gain.gain.value)"), [
+                    True, True, False, str(off).lower(), "playing", [False], int(not off)])
+            b.driver.refresh()
+            b.wait(SETTLED)
+            b.click()  # it would start the music at once
+            self.assertEqual(b.js(PAGE), [True, True, False, "true", "asks", []])
+            b.click("mute")
+            self.assertTrue(b.wait("__watch.audioState === 'running'"))
+            b.driver.switch_to.new_window("tab")
+            time.sleep(1)
+            b.driver.switch_to.window(b.driver.window_handles[0])
+            self.assertTrue(b.wait("__watch.times.at(-1) > performance.now() - 100"))
+            self.assertEqual(b.js("return __watch.audioStates")[-2:],
+                             [["suspended", True], ["running", False]])
 
 
 class FirstVisitOnSlow4G(unittest.TestCase):
@@ -285,7 +337,7 @@ class BrokenDownloads(unittest.TestCase):
                 b.click()
                 time.sleep(1)
                 self.assertEqual(b.js("return [Module.webMusic.state, __watch.sources.length,"
-                                      " sound.hidden]"), ["none", 0, True])
+                                      " sound.hidden && mute.hidden]"), ["none", 0, True])
 
 
 if __name__ == "__main__":

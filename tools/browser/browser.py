@@ -27,7 +27,7 @@ from selenium.webdriver.remote.command import Command
 # keeps console errors and uncaught errors the page did not handle itself.
 WATCH = r"""
 window.__watch = {frames: [], times: [], draws: 0, modes: {}, errors: [], firstFrameAt: null,
-                  sources: [], exitStatus: null, audioState: null, console: []};
+                  sources: [], exitStatus: null, audioState: null, audioStates: [], console: []};
 (function () {
   const w = window.__watch, getContext = HTMLCanvasElement.prototype.getContext;
   const consoleError = console.error;
@@ -61,7 +61,8 @@ window.__watch = {frames: [], times: [], draws: 0, modes: {}, errors: [], firstF
   AudioContext.prototype.createBufferSource = function () {
     const node = createBufferSource.call(this), start = node.start, stop = node.stop;
     if (w.audioState === null)
-      this.addEventListener("statechange", () => { w.audioState = this.state; });
+      this.addEventListener("statechange", () => w.audioStates.push([w.audioState = this.state,
+                                                                     document.hidden]));
     w.audioState = this.state;
     const s = {loop: null, duration: null, started: false, stopped: false};
     w.sources.push(s);
@@ -261,18 +262,23 @@ class Browser:
         else:
             self.driver.execute(Command.W3C_ACTIONS, {"actions": list(actions)})
 
-    def escape(self):
+    def escape(self, key=Keys.ESCAPE):  # or another key
         self.act({"type": "key", "id": "keyboard", "actions": [
-            {"type": "keyDown", "value": Keys.ESCAPE}, {"type": "keyUp", "value": Keys.ESCAPE}]})
+            {"type": "keyDown", "value": key}, {"type": "keyUp", "value": key}]})
 
-    def click(self):
+    def click(self, element="canvas", pointer="mouse"):
         """A click in the middle of the canvas, as a visitor gives for sound."""
-        x, y = self.js("const r = document.getElementById('canvas').getBoundingClientRect();"
-                       "return [Math.round(r.x + r.width / 2), Math.round(r.y + r.height / 2)]")
-        self.act({"type": "pointer", "id": "mouse", "parameters": {"pointerType": "mouse"},
+        x, y = self.js("const r = document.getElementById(arguments[0]).getBoundingClientRect();"
+                       "return [Math.round(r.x + r.width / 2), Math.round(r.y + r.height / 2)]",
+                       element)
+        self.act({"type": "pointer", "id": pointer, "parameters": {"pointerType": pointer},
                   "actions": [{"type": "pointerMove", "x": x, "y": y, "duration": 0},
                               {"type": "pointerDown", "button": 0},
                               {"type": "pointerUp", "button": 0}]})
+
+    def lose_context(self, restore=False):
+        self.js("(window.__lose = window.__lose || Module.ctx.getExtension('WEBGL_lose_context'))"
+                "[arguments[0] ? 'restoreContext' : 'loseContext']()", restore)  # as browsers do
 
     def close(self):
         self.driver.quit()
