@@ -1,7 +1,7 @@
 """The any-Linux folder (tests/linux/run-in-ci builds it, makes the minimal roots and
 starts Xvfb): what its ELF files ask of the system, and the shared process tests on
 its program inside a Debian root (MARROWBY_LINUX_ROOT) through tests/linux/in-root."""
-import os, re, subprocess, sys, tempfile, unittest  # noqa: E401
+import os, re, subprocess, sys, tempfile, time, unittest  # noqa: E401
 from unittest import mock
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -20,6 +20,13 @@ ALLOWED = {"libc.so.6", "libm.so.6", "libdl.so.2", "libpthread.so.0", "librt.so.
 CEILING = {"GLIBC": (2, 31), "GLIBCXX": (3, 4, 28), "CXXABI": (1, 3, 12), "GCC": (10, 0)}
 
 
+def _wait_for(path, seconds=20):
+    deadline = time.monotonic() + seconds
+    while not os.path.exists(path) and time.monotonic() < deadline:
+        time.sleep(0.1)
+    return os.path.exists(path)
+
+
 def elf_files():
     for top, _, names in os.walk(DIST):
         for name in names:
@@ -29,7 +36,43 @@ def elf_files():
                     yield path
 
 
-class Folder(unittest.TestCase):
+class OnTheHost(unittest.TestCase):
+    """What does not depend on the root: checked in the first pass alone."""
+    def setUp(self):
+        if not os.environ.get("MARROWBY_LINUX_HOST_CHECKS"):
+            self.skipTest("checked in the first root's pass")
+
+    def test_music_plays_through_a_pulseaudio_server_that_sdl_loads_at_run_time(self):
+        d = tempfile.mkdtemp(prefix="marrowby-pulse-")
+        sock, raw = "unix:" + d + "/native", os.path.join(d, "out.raw")
+        env = dict(os.environ, HOME=d, PULSE_RUNTIME_PATH=d)
+        quiet = dict(env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        server = subprocess.Popen(["pulseaudio", "-n", "--daemonize=no", "--use-pid-file=no",
+                                   "--exit-idle-time=-1", "-L", "module-null-sink sink_name=out",
+                                   "-L", f"module-native-protocol-unix socket={d}/native "
+                                   "auth-anonymous=1"], **quiet)
+        self.addCleanup(server.wait)
+        self.addCleanup(server.kill)
+        self.assertTrue(_wait_for(os.path.join(d, "native")), "no PulseAudio server")
+        with open(raw, "wb") as out:
+            rec = subprocess.Popen(["parec", "--server", sock, "-d", "out.monitor", "--raw",
+                                    "--format=s16le", "--rate=44100", "--channels=2"],
+                                   stdout=out, stderr=subprocess.DEVNULL, env=env)
+            self.addCleanup(rec.kill)
+            # On the host, whose libpulse SDL finds: the roots have none to load.
+            with mock.patch.object(harness, "WRAPPER", []):
+                win, status, err = harness.run_until_escape(
+                    harness.make_workdir(), settle=3, audio="pulseaudio",
+                    env={"PULSE_SERVER": sock})
+            rec.terminate()
+            rec.wait()
+        self.assertIsNotNone(win, err)
+        self.assertEqual((status, err), (0, b""))
+        samples = open(raw, "rb").read()
+        loudest = max(abs(int.from_bytes(samples[i:i + 2], "little", signed=True))
+                      for i in range(0, len(samples) - 1, 2)) if samples else 0
+        self.assertGreater(loudest, 1000, f"{len(samples)} bytes recorded, all near silence")
+
     def test_elf_files_need_only_the_allow_list_and_no_symbol_past_debian_11(self):
         files = list(elf_files())
         self.assertEqual([os.path.relpath(p, DIST) for p in files], ["lib/marrowby"])
@@ -48,6 +91,9 @@ class Folder(unittest.TestCase):
                 self.assertLessEqual(tuple(map(int, number.split("."))), CEILING[lib],
                                      f"{path} asks for {lib}_{number}")
 
+
+
+class Folder(unittest.TestCase):
     def test_launcher_starts_the_demo_in_its_folder_from_anywhere(self):
         # From an empty folder: the data are found only if the launcher moved to its own.
         with mock.patch.object(harness, "BIN", os.path.join(DIST, "marrowby")):
@@ -58,5 +104,5 @@ class Folder(unittest.TestCase):
 
 if __name__ == "__main__":
     unittest.main(verbosity=2, defaultTest=[
-        "Folder", "test_shell", "test_shaders.ValidAndMissing",
+        "OnTheHost", "Folder", "test_shell", "test_shaders.ValidAndMissing",
         "test_textures.Textures.test_each_failure_prints_its_two_lines_and_the_demo_goes_on"])
