@@ -79,11 +79,10 @@ class Artefacts(unittest.TestCase):
 def _without_git():
     """A PATH of links to every program on this one except git."""
     bin_dir = tempfile.mkdtemp(prefix="marrowby-nogit-")
-    for d in os.environ["PATH"].split(os.pathsep):
-        for name in os.listdir(d) if os.path.isdir(d) else ():
-            target = os.path.join(bin_dir, name)
-            if not name.startswith("git") and not os.path.lexists(target):
-                os.symlink(os.path.join(d, name), target)
+    for d in filter(os.path.isdir, os.environ["PATH"].split(os.pathsep)):
+        for name in set(os.listdir(d)) - set(os.listdir(bin_dir)):
+            if not name.startswith("git"):
+                os.symlink(os.path.join(d, name), os.path.join(bin_dir, name))
     return bin_dir
 
 
