@@ -1,7 +1,7 @@
 """The any-Linux folder (tests/linux/run-in-ci builds it, makes the minimal roots and
 starts Xvfb): what its ELF files ask of the system, and the shared process tests on
 its program inside a Debian root (MARROWBY_LINUX_ROOT) through tests/linux/in-root."""
-import array, os, re, subprocess, sys, tempfile, unittest  # noqa: E401
+import array, os, re, shutil, subprocess, sys, tempfile, unittest  # noqa: E401
 from unittest import mock
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -9,7 +9,7 @@ DIST = os.environ["MARROWBY_LINUX_DIST"]
 os.environ.update(MARROWBY_BIN=os.path.join(DIST, "lib", "marrowby"),
                   MARROWBY_DATA=os.path.join(ROOT, "data"))
 sys.path[:0] = [os.path.join(ROOT, "tests", "lib"), os.path.join(ROOT, "tests", "process")]
-import harness, test_shaders, test_shell, test_textures  # noqa: E401,E402
+import harness, picture, test_shaders, test_shell, test_textures  # noqa: E401,E402
 
 # What every desktop install has; everything else must be linked in or in the folder.
 ALLOWED = {"libc.so.6", "libm.so.6", "libdl.so.2", "libpthread.so.0", "librt.so.1",
@@ -83,6 +83,20 @@ class OnTheHost(unittest.TestCase):
 
 
 class Folder(unittest.TestCase):
+    def test_reference_frame_drawn_by_the_roots_mesa_matches_the_reference(self):
+        # The program's own start-up and frame code at the reference clocks, built as
+        # the folder's program is (the preset linux-test), drawn by the root's GL.
+        work = harness.make_workdir()
+        shutil.copy(os.environ["MARROWBY_LINUX_DRAW_FRAME"], work)
+        r = subprocess.run(harness.WRAPPER + ["./draw_frame", ".", "frame.rgb"], cwd=work,
+                           capture_output=True, timeout=120)
+        self.assertEqual(r.returncode, 0, r.stderr[-2000:])
+        ok, differing, worst, mean = picture.compare(open(os.path.join(work, "frame.rgb"),
+                                                          "rb").read())
+        print(f"\npicture: {differing} pixels differ by more than {picture.CHANNEL_SLACK}, "
+              f"worst {worst}, mean {mean:.4f}", file=sys.stderr)
+        self.assertTrue(ok, (differing, worst, mean))
+
     def test_launcher_starts_the_demo_in_its_folder_from_anywhere(self):
         # From an empty folder: the data are found only if the launcher moved to its own.
         with mock.patch.object(harness, "BIN", os.path.join(DIST, "marrowby")):
