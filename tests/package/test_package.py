@@ -36,7 +36,9 @@ def run(*cmd, **kw):
 class Artefacts(unittest.TestCase):
     def test_checksums_cover_every_artefact(self):
         sums = read(os.path.join(DIST, "SHA256SUMS")).split()[1::2]
-        expected = [os.path.basename(DEB)]
+        expected = [os.path.basename(DEB), f"marrowby-{VERSION}.tar.gz"]
+        if os.path.exists(os.path.join(ROOT, "scripts", "build-linux")):
+            expected.append(f"marrowby-{VERSION}-linux-x86_64.tar.gz")
         if os.path.exists(os.path.join(ROOT, "scripts", "build-web")):
             expected.append(f"marrowby-{VERSION}-web.tar.gz")
         if os.path.exists(os.path.join(ROOT, "scripts", "build-windows")):
@@ -55,6 +57,33 @@ class Artefacts(unittest.TestCase):
         self.assertEqual({n.split("/")[0] for n in names}, {f"marrowby-{VERSION}"})
         for f in harness.DATA_FILES + ["marrowby.exe", "README.txt"]:
             self.assertIn(f"marrowby-{VERSION}/{f}", names)
+
+
+    def test_source_archive_is_the_commit_and_builds_offline_without_git(self):
+        with tempfile.TemporaryDirectory() as d:
+            shutil.unpack_archive(os.path.join(DIST, f"marrowby-{VERSION}.tar.gz"), d)
+            self.assertEqual(os.listdir(d), [f"marrowby-{VERSION}"])
+            src = os.path.join(d, f"marrowby-{VERSION}")
+            tracked = run("git", "ls-tree", "-r", "--name-only", "HEAD", cwd=ROOT).stdout.split()
+            unpacked = [os.path.relpath(os.path.join(t, n), src)
+                        for t, _, names in os.walk(src) for n in names]
+            self.assertEqual(sorted(unpacked), sorted(tracked))
+            # No git on the PATH and no network: what a distribution's builder has.
+            env = dict(os.environ, PATH=_without_git(), http_proxy="http://0.0.0.0:9")
+            for cmd in (["cmake", "--preset", "run"], ["cmake", "--build", "build/run", "-j2"]):
+                r = run(*cmd, cwd=src, env=env)
+                self.assertEqual(r.returncode, 0, (r.stdout + r.stderr)[-3000:])
+            self.assertTrue(os.access(os.path.join(src, "build/run/marrowby"), os.X_OK))
+
+
+def _without_git():
+    """A PATH of links to every program on this one except git."""
+    bin_dir = tempfile.mkdtemp(prefix="marrowby-nogit-")
+    for d in filter(os.path.isdir, os.environ["PATH"].split(os.pathsep)):
+        for name in set(os.listdir(d)) - set(os.listdir(bin_dir)):
+            if not name.startswith("git"):
+                os.symlink(os.path.join(d, name), os.path.join(bin_dir, name))
+    return bin_dir
 
 
 def linked_sources(link_map):
